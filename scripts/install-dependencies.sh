@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing the library need.
+# Idempotent: asks apt only for what is missing, and updates the package lists
+# only when something is. Run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config git
+  # library dependencies
+  libssl-dev libplist-dev
+  # tests, benchmarks, fuzzing
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev python3
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+sudo_prefix=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_prefix=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo_prefix[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_prefix[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
