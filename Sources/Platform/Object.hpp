@@ -83,6 +83,11 @@ concept ObjectInteger =
     std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char8_t> &&
     !std::same_as<T, char16_t> && !std::same_as<T, char32_t> && !std::same_as<T, wchar_t>;
 
+// A shared pointer to an NSObject or one of its subclasses.
+template <class T>
+concept ObjectPointer =
+    IsSharedPointer<T>::value && std::derived_from<typename IsSharedPointer<T>::Element, NSObject>;
+
 template <class T>
 concept EqualityComparable = requires(const T& a, const T& b) {
     { a == b } -> std::convertible_to<bool>;
@@ -283,8 +288,7 @@ std::optional<T> Object::as() const {
         }
         auto converted = as<typename detail::IsOptional<T>::Element>();
         return converted ? std::optional<T>(T{std::move(*converted)}) : std::nullopt;
-    } else if constexpr (detail::IsSharedPointer<T>::value &&
-                         std::derived_from<typename detail::IsSharedPointer<T>::Element, NSObject>) {
+    } else if constexpr (detail::ObjectPointer<T>) {
         const auto* reference = referenceIf();
         if (reference == nullptr) {
             return std::nullopt;
@@ -324,8 +328,7 @@ Object toObject(T value) {
         return Object(std::move(dictionary));
     } else if constexpr (detail::IsOptional<T>::value) {
         return value ? toObject(std::move(*value)) : Object();
-    } else if constexpr (detail::IsSharedPointer<T>::value &&
-                         std::derived_from<typename detail::IsSharedPointer<T>::Element, NSObject>) {
+    } else if constexpr (detail::ObjectPointer<T>) {
         return Object(std::move(value));
     } else if constexpr (std::derived_from<T, NSObject> && std::is_copy_constructible_v<T>) {
         return Object(std::shared_ptr<T>(std::make_shared<T>(std::move(value))));
