@@ -30,7 +30,17 @@ install(FILES
   DESTINATION ${orvane_config_dir}
   COMPONENT development)
 
-# pkg-config paths are written relative to ${prefix} where they can be.
+# The pkg-config file finds its prefix relative to its own folder, so an
+# installed tree can be moved (or installed with --prefix) and still work.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(orvane_pc_prefix "${CMAKE_INSTALL_PREFIX}")
+else()
+  set(orvane_pc_prefix "\${pcfiledir}")
+  string(REPLACE "/" ";" orvane_libdir_parts "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+  foreach(part IN LISTS orvane_libdir_parts)
+    string(APPEND orvane_pc_prefix "/..")
+  endforeach()
+endif()
 foreach(kind LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
     set(orvane_pc_${kind} "${CMAKE_INSTALL_${kind}}")
