@@ -1,0 +1,126 @@
+#include "Core/AsyncStep.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using StepResult = orvane::Result<int, std::string>;
+using Completion = orvane::AsyncStepCompletion<int, std::string>;
+using Step = orvane::AsyncStep<int, std::string>;
+
+// Steps that note their name in a shared trace, then add or fail at once.
+struct Trace {
+    std::vector<std::string> names;
+    std::vector<StepResult> completed;
+
+    Step adding(std::string name, int amount) {
+        return [this, name, amount](int input, Completion completion) {
+            names.push_back(name);
+            completion(StepResult::success(input + amount));
+        };
+    }
+    Step failing(std::string name) {
+        return [this, name](int, Completion completion) {
+            names.push_back(name);
+            completion(StepResult::failure(name + " broke"));
+        };
+    }
+    Completion completion() {
+        return [this](StepResult result) { completed.push_back(std::move(result)); };
+    }
+};
+
+// A step that keeps its callbacks to answer later, as a real asynchronous one.
+struct DeferredStep {
+    std::vector<Completion> pending;
+    Step step() {
+        return [this](int, Completion completion) { pending.push_back(std::move(completion)); };
+    }
+};
+
+TEST(AsyncStep, successRunsSecondOnTheValueAndReturnsItsResult) {
+    Trace trace;
+    orvane::compose(trace.adding("a", 1), trace.adding("b", 10))(5, trace.completion());
+    (trace.adding("c", 1) >> trace.failing("d"))(5, trace.completion());
+    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(16), StepResult::failure("d broke")}));
+}
+
+TEST(AsyncStep, firstFailureSkipsSecondAndCompletesOnceWithThatError) {
+    Trace trace;
+    (trace.failing("a") >> trace.adding("b", 1))(0, trace.completion());
+    EXPECT_EQ(trace.names, std::vector<std::string>{"a"});
+    EXPECT_EQ(trace.completed, std::vector{StepResult::failure("a broke")});
+}
+
+TEST(AsyncStep, firstThatNeverCallsBackNeverCompletes) {
+    Trace trace;
+    const Step silent = [](int, Completion) {};
+    (silent >> trace.adding("b", 1))(0, trace.completion());
+    EXPECT_TRUE(trace.names.empty());
+    EXPECT_TRUE(trace.completed.empty());
+}
+
+TEST(AsyncStep, chainsRunInOrderUntilTheFirstFailure) {
+    Trace trace;
+    (trace.adding("a", 1) >> trace.adding("b", 10) >> trace.adding("c", 100))(0, trace.completion());
+    (trace.adding("d", 1) >> trace.failing("e") >> trace.adding("f", 1) >> trace.failing("g"))(
+        0, trace.completion());
+    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(111), StepResult::failure("e broke")}));
+}
+
+TEST(AsyncStep, composedStepKeepsBothStepsAlive) {
+    auto firstToken = std::make_shared<int>(1);
+    auto secondToken = std::make_shared<int>(2);
+    const std::weak_ptr<int> firstWatch = firstToken;
+    const std::weak_ptr<int> secondWatch = secondToken;
+    auto composed = std::make_unique<Step>(Step([token = std::move(firstToken)](int input, Completion done) {
+                                               done(StepResult::success(input + *token));
+                                           }) >>
+                                           Step([token = std::move(secondToken)](int input, Completion done) {
+                                               done(StepResult::success(input + *token));
+                                           }));
+
+    Trace trace;
+    (*composed)(0, trace.completion());
+    EXPECT_EQ(trace.completed, std::vector{StepResult::success(3)});
+    EXPECT_FALSE(firstWatch.expired() || secondWatch.expired());
+    composed.reset();
+    EXPECT_TRUE(firstWatch.expired() && secondWatch.expired());
+}
+
+TEST(AsyncStep, pendingCallbacksKeepSecondAndTheirCompletionAlive) {
+    DeferredStep deferred;
+    Trace trace;
+    auto secondToken = std::make_shared<int>(100);
+    auto completionToken = std::make_shared<int>(0);
+    const std::weak_ptr<int> secondWatch = secondToken;
+    const std::weak_ptr<int> completionWatch = completionToken;
+    {
+        const Step composed =
+            deferred.step() >> Step([token = std::move(secondToken)](int input, Completion done) {
+                done(StepResult::success(input + *token));
+            });
+        composed(0, [&trace, token = std::move(completionToken)](StepResult result) {
+            trace.completed.push_back(std::move(result));
+        });
+        composed(0, trace.completion());
+    }
+    // The composed step is gone; only the pending callbacks hold the rest.
+    EXPECT_FALSE(secondWatch.expired() || completionWatch.expired());
+
+    // Answered out of order, each call reaches its own completion.
+    deferred.pending.at(1)(StepResult::failure("late"));
+    deferred.pending.at(0)(StepResult::success(20));
+    EXPECT_EQ(trace.completed, (std::vector{StepResult::failure("late"), StepResult::success(120)}));
+
+    deferred.pending.clear();
+    EXPECT_TRUE(secondWatch.expired() && completionWatch.expired());
+}
+
+}  // namespace

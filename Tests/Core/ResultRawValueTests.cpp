@@ -1,0 +1,121 @@
+#include "Core/AnyError.hpp"
+#include "Core/Result.hpp"
+
+#include "Platform/NSError.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using orvane::Empty;
+using orvane::NSError;
+using orvane::Object;
+using orvane::ObjectDictionary;
+using orvane::Result;
+using orvane::VoidResult;
+
+// A value with no native object form: it travels in a box.
+struct Point {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+NSError sampleError() {
+    return NSError("com.orvane.test", 42,
+                   {{std::string(orvane::NSDebugDescriptionErrorKey), Object("broken")}});
+}
+
+template <class R>
+void expectRoundTrip(const R& result) {
+    const ObjectDictionary raw = result.rawValue();
+    ASSERT_EQ(raw.size(), 1u);
+    EXPECT_EQ(raw.begin()->first, result.isSuccess() ? "success" : "failure");
+    const std::optional<R> back = R::fromRawValue(raw);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, result);
+}
+
+TEST(ResultRawValue, roundTripsNativeAndBoxedValues) {
+    expectRoundTrip(Result<std::string, NSError>::success("secret"));
+    expectRoundTrip(Result<int, NSError>::success(-3));
+    expectRoundTrip(Result<double, NSError>::success(2.5));
+    expectRoundTrip(Result<bool, NSError>::success(false));
+    expectRoundTrip(Result<Point, NSError>::success(Point{1, 2}));
+    expectRoundTrip(Result<std::vector<std::string>, NSError>::success({"a", "b"}));
+}
+
+TEST(ResultRawValue, roundTripsFailures) {
+    expectRoundTrip(Result<std::string, NSError>::failure(sampleError()));
+    expectRoundTrip(Result<int, std::string>::failure("not a number"));
+    expectRoundTrip(Result<int, Point>::failure(Point{3, 4}));
+}
+
+TEST(ResultRawValue, storesNativeFormsAndTheErrorObject) {
+    const ObjectDictionary number = Result<int, NSError>::success(7).rawValue();
+    EXPECT_EQ(number.at("success"), Object(7));
+
+    // The platform error travels as the error object itself, not a box.
+    const ObjectDictionary failure = Result<int, NSError>::failure(sampleError()).rawValue();
+    const auto reference = failure.at("failure").as<std::shared_ptr<NSError>>();
+    ASSERT_TRUE(reference.has_value());
+    EXPECT_EQ(**reference, sampleError());
+}
+
+TEST(ResultRawValue, anyErrorTravelsInABoxAndKeepsItsInnerError) {
+    using AnyResult = Result<int, orvane::AnyError>;
+    const auto raw = AnyResult::failure(orvane::AnyError(sampleError())).rawValue();
+    const auto back = AnyResult::fromRawValue(raw);
+    ASSERT_TRUE(back && back->isFailure());
+    ASSERT_NE(back->errorIf()->errorIf<NSError>(), nullptr);
+    EXPECT_EQ(*back->errorIf()->errorIf<NSError>(), sampleError());
+}
+
+TEST(ResultRawValue, voidSuccessIsAnEmptyObject) {
+    const ObjectDictionary raw = VoidResult<NSError>::success().rawValue();
+    ASSERT_EQ(raw.size(), 1u);
+    EXPECT_TRUE(raw.at("success").is<std::shared_ptr<Empty>>());
+    expectRoundTrip(VoidResult<NSError>::success());
+    expectRoundTrip(VoidResult<NSError>::failure(sampleError()));
+
+    // Only an Empty object reads back as the void success.
+    EXPECT_FALSE(VoidResult<NSError>::fromRawValue({{"success", Object()}}).has_value());
+    EXPECT_FALSE(VoidResult<NSError>::fromRawValue({{"success", Object(1)}}).has_value());
+}
+
+TEST(ResultRawValue, failureEntryWinsOverSuccess) {
+    const ObjectDictionary both{{"failure", Object("bad")}, {"success", Object(1)}};
+    const auto result = Result<int, std::string>::fromRawValue(both);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, (Result<int, std::string>::failure("bad")));
+}
+
+TEST(ResultRawValue, failureOfTheWrongTypeFallsThroughToSuccess) {
+    const ObjectDictionary both{{"failure", Object("not an error")}, {"success", Object(5)}};
+    const auto result = Result<int, NSError>::fromRawValue(both);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, (Result<int, NSError>::success(5)));
+
+    EXPECT_FALSE((Result<int, NSError>::fromRawValue({{"failure", Object("not an error")}}).has_value()));
+}
+
+TEST(ResultRawValue, unusableDictionariesYieldNothing) {
+    using IntResult = Result<int, NSError>;
+    EXPECT_FALSE(IntResult::fromRawValue({}).has_value());
+    EXPECT_FALSE(IntResult::fromRawValue({{"value", Object(1)}}).has_value());
+    EXPECT_FALSE(IntResult::fromRawValue({{"Success", Object(1)}}).has_value());
+    EXPECT_FALSE(IntResult::fromRawValue({{"success", Object("1")}}).has_value());
+    EXPECT_FALSE(IntResult::fromRawValue({{"success", Object(1.5)}}).has_value());
+    EXPECT_FALSE(
+        (Result<Point, NSError>::fromRawValue({{"success", Object::box(std::string("p"))}}).has_value()));
+}
+
+TEST(ResultRawValue, otherKeysAreIgnored) {
+    const ObjectDictionary extra{{"success", Object("ok")}, {"version", Object(2)}};
+    EXPECT_EQ((Result<std::string, NSError>::fromRawValue(extra)),
+              (Result<std::string, NSError>::success("ok")));
+}
+
+}  // namespace

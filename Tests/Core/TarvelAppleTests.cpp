@@ -1,0 +1,101 @@
+#include "Core/TarvelApple.hpp"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+TEST(TarvelAppleReplace, replacesEveryOccurrenceLeftToRight) {
+    EXPECT_EQ(tarvelapple::replace("Optional<Optional<Int>>", "Optional<", ""), "Int>>");
+    EXPECT_EQ(tarvelapple::replace("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(tarvelapple::replace("a-b-c", "-", "--"), "a--b--c");
+    EXPECT_EQ(tarvelapple::replace("Swift.Int", "Swift.", ""), "Int");
+}
+
+TEST(TarvelAppleReplace, leavesTextWithoutTheTargetAsItIs) {
+    EXPECT_EQ(tarvelapple::replace("Int", "Optional<", ""), "Int");
+    EXPECT_EQ(tarvelapple::replace("", "x", "y"), "");
+    EXPECT_EQ(tarvelapple::replace("abc", "", "x"), "abc");
+}
+
+TEST(TarvelAppleReplace, leavesTheReceiverUnchanged) {
+    const std::string receiver = "ImplicitlyUnwrappedOptional<Int>";
+    const std::string replaced = tarvelapple::replace(receiver, "ImplicitlyUnwrappedOptional<", "");
+    EXPECT_EQ(receiver, "ImplicitlyUnwrappedOptional<Int>");
+    EXPECT_EQ(replaced, "Int>");
+}
+
+struct Coordinator {
+    virtual ~Coordinator() = default;
+};
+struct LoginCoordinator : Coordinator {
+    int id = 0;
+};
+struct SpecialLoginCoordinator : LoginCoordinator {};
+struct SettingsCoordinator : Coordinator {};
+
+TEST(TarvelAppleFirst, findsTheFirstElementOfExactlyThatType) {
+    auto special = std::make_shared<SpecialLoginCoordinator>();
+    auto login = std::make_shared<LoginCoordinator>();
+    login->id = 1;
+    auto later = std::make_shared<LoginCoordinator>();
+    later->id = 2;
+    const std::vector<std::shared_ptr<Coordinator>> children{
+        nullptr, special, std::make_shared<SettingsCoordinator>(), login, later};
+
+    EXPECT_EQ(tarvelapple::first<LoginCoordinator>(children), login);
+    EXPECT_EQ(tarvelapple::first<SpecialLoginCoordinator>(children), special);
+    EXPECT_EQ(tarvelapple::first<Coordinator>(children), nullptr) << "no element is exactly a Coordinator";
+}
+
+TEST(TarvelAppleFirst, emptyListOrNoMatchGivesNothing) {
+    EXPECT_EQ(tarvelapple::first<LoginCoordinator>(std::vector<std::shared_ptr<Coordinator>>{}), nullptr);
+    const std::vector<std::shared_ptr<Coordinator>> children{std::make_shared<SettingsCoordinator>()};
+    EXPECT_EQ(tarvelapple::first<LoginCoordinator>(children), nullptr);
+}
+
+class TarvelAppleFileExists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = std::filesystem::temp_directory_path() /
+                ("orvane-fileexists-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(root_);
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+    std::filesystem::path root_;
+};
+
+TEST_F(TarvelAppleFileExists, answersForFilesAndFolders) {
+    const auto file = root_ / "vault.plist";
+    std::ofstream(file) << "x";
+    EXPECT_TRUE(tarvelapple::fileExists(file));
+    EXPECT_TRUE(tarvelapple::fileExists(root_));
+    EXPECT_FALSE(tarvelapple::fileExists(root_ / "missing"));
+    EXPECT_FALSE(tarvelapple::fileExists(file / "below-a-file"));
+    EXPECT_FALSE(tarvelapple::fileExists(""));
+}
+
+TEST_F(TarvelAppleFileExists, followsSymbolicLinks) {
+    const auto target = root_ / "target";
+    std::ofstream(target) << "x";
+    std::filesystem::create_symlink(target, root_ / "link");
+    std::filesystem::create_symlink(root_ / "gone", root_ / "dangling");
+    EXPECT_TRUE(tarvelapple::fileExists(root_ / "link"));
+    EXPECT_FALSE(tarvelapple::fileExists(root_ / "dangling"));
+}
+
+TEST(TarvelAppleError, carriesTheMessageAsDebugDescription) {
+    const orvane::NSError error = tarvelapple::errorWithDebugDescription("HTTP status 500");
+    EXPECT_EQ(error.domain(), "TarvelApple");
+    EXPECT_EQ(error.code(), 0);
+    const orvane::ObjectDictionary expected{
+        {std::string(orvane::NSDebugDescriptionErrorKey), orvane::Object("HTTP status 500")}};
+    EXPECT_EQ(error.userInfo(), expected);
+}
+
+}  // namespace
