@@ -1,0 +1,50 @@
+// ArgumentsFetcher: answers questions about the command line the application
+// was started with, read from an ArgumentsProviderType.
+//
+//   - containsFlag(flag): whether some element, the program path included,
+//     is exactly the flag (dashes included, letter case counts, nothing is
+//     split at "="). Always false for a list of fewer than two elements.
+//   - retrieveValue(forArgument): the element that follows the first element
+//     equal to the name without regard to letter case, unchanged; nothing
+//     when that element begins with "--", when no element before the last
+//     matches, or when the list has fewer than two elements. Only the first
+//     match counts.
+//   - contains(argument, withValue): whether retrieveValue(argument) gives a
+//     value equal to withValue without regard to letter case.
+// Letter case is compared by ASCII lower-casing, the same in every locale;
+// letters beyond ASCII are compared as they are.
+//
+// The fetcher holds its provider for its lifetime and asks it once per query.
+//
+// Thread safety: the fetcher has no state of its own; queries may overlap
+// when the provider's arguments() may.
+//
+//   orvane::ArgumentsFetcher fetcher(std::make_shared<orvane::ProcessArgumentsProvider>());
+//   if (fetcher.containsFlag("--verbose")) ...
+//   auto mode = fetcher.retrieveValue("--mode");          // "Fast" for "--mode Fast"
+//   bool fast = fetcher.contains("--mode", "fast");       // true
+#pragma once
+
+#include "Application/ArgumentsProviderType.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+class ArgumentsFetcher {
+public:
+    // Throws std::invalid_argument for a null provider.
+    explicit ArgumentsFetcher(std::shared_ptr<ArgumentsProviderType> provider);
+
+    bool containsFlag(std::string_view flag) const;
+    std::optional<std::string> retrieveValue(std::string_view forArgument) const;
+    bool contains(std::string_view argument, std::string_view withValue) const;
+
+private:
+    std::shared_ptr<ArgumentsProviderType> provider_;
+};
+
+}  // namespace orvane
