@@ -1,0 +1,147 @@
+#include "Concurrency/AsyncOperation.hpp"
+#include "Platform/DispatchQueue.hpp"
+#include "Platform/OperationQueue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using orvane::AsyncOperation;
+using orvane::Operation;
+using orvane::OperationQueue;
+using State = AsyncOperation::State;
+
+namespace {
+
+// Counts main() calls; finishes only when told to.
+class Work : public AsyncOperation {
+public:
+    void main() override { ++mainCalls; }
+    std::atomic<int> mainCalls{0};
+};
+
+// Records every change notification as "will isReady" / "did isExecuting".
+class Notifications {
+public:
+    explicit Notifications(Operation& operation) {
+        operation.addObserver([this](std::string_view key, Operation::Change change) {
+            std::lock_guard lock(mutex_);
+            log_.push_back((change == Operation::Change::will ? "will " : "did ") + std::string(key));
+        });
+    }
+    std::vector<std::string> take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(log_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> log_;
+};
+
+using Log = std::vector<std::string>;
+
+}  // namespace
+
+TEST(AsyncOperationState, rawValuesAreTheCaseNamesExactly) {
+    for (State state : {State::Ready, State::Executing, State::Finished}) {
+        EXPECT_EQ(AsyncOperation::fromRawValue(AsyncOperation::rawValue(state)), state);
+    }
+    EXPECT_EQ(AsyncOperation::rawValue(State::Executing), "Executing");
+    EXPECT_EQ(AsyncOperation::fromRawValue("executing"), std::nullopt);
+    EXPECT_EQ(AsyncOperation::fromRawValue("isFinished"), std::nullopt);
+}
+
+TEST(AsyncOperation, startsReadyAndAsynchronous) {
+    Work operation;
+    EXPECT_EQ(operation.state(), State::Ready);
+    EXPECT_TRUE(operation.isReady());
+    EXPECT_FALSE(operation.isExecuting());
+    EXPECT_FALSE(operation.isFinished());
+    EXPECT_TRUE(operation.isAsynchronous());
+    EXPECT_EQ(operation.originalQueue(), nullptr);  // made outside any operation queue
+}
+
+TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
+    Work operation;
+    Notifications notifications(operation);
+    operation.start();
+    EXPECT_EQ(notifications.take(),
+              (Log{"will isExecuting", "will isReady", "did isReady", "did isExecuting"}));
+    EXPECT_EQ(operation.mainCalls, 1);
+    EXPECT_TRUE(operation.isExecuting());
+    EXPECT_FALSE(operation.isReady());
+    EXPECT_FALSE(operation.isFinished());
+
+    operation.setState(State::Finished);  // the subclass's completion
+    EXPECT_EQ(notifications.take(),
+              (Log{"will isFinished", "will isExecuting", "did isExecuting", "did isFinished"}));
+    EXPECT_TRUE(operation.isFinished());
+    EXPECT_FALSE(operation.isExecuting());
+}
+
+TEST(AsyncOperation, startOfABaseCancelledOperationFinishesWithoutMain) {
+    Work operation;
+    operation.Operation::cancel();
+    Notifications notifications(operation);
+    operation.start();
+    EXPECT_EQ(notifications.take(),
+              (Log{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
+    EXPECT_EQ(operation.mainCalls, 0);
+    EXPECT_TRUE(operation.isFinished());
+}
+
+TEST(AsyncOperation, cancelFinishesWithoutSettingTheCancelledFlag) {
+    Work operation;
+    Notifications notifications(operation);
+    operation.cancel();
+    EXPECT_EQ(notifications.take(),
+              (Log{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
+    EXPECT_TRUE(operation.isFinished());
+    EXPECT_FALSE(operation.isReady());
+    EXPECT_FALSE(operation.isCancelled());
+
+    operation.start();  // finds the flag clear, so it runs after all
+    EXPECT_EQ(operation.state(), State::Executing);
+    EXPECT_EQ(operation.mainCalls, 1);
+}
+
+TEST(AsyncOperation, finishingAfterACancelAnnouncesFinishedTwiceEachWay) {
+    Work operation;
+    operation.start();
+    operation.cancel();
+    Notifications notifications(operation);
+    operation.setState(State::Finished);
+    EXPECT_EQ(notifications.take(),
+              (Log{"will isFinished", "will isFinished", "did isFinished", "did isFinished"}));
+}
+
+namespace {
+
+// Finishes on another thread, after main() has returned; makes a child
+// operation from inside main() to see which queue it captures.
+class Download : public AsyncOperation {
+public:
+    void main() override {
+        child = std::make_shared<Work>();
+        orvane::DispatchQueue::global()->async([this] { setState(State::Finished); });
+    }
+    std::shared_ptr<Work> child;
+};
+
+}  // namespace
+
+TEST(AsyncOperation, anOperationQueueFollowsItUntilItFinishesLater) {
+    auto queue = OperationQueue::create();
+    auto download = std::make_shared<Download>();
+    queue->addOperation(download);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(download->isFinished());
+    ASSERT_NE(download->child, nullptr);
+    EXPECT_EQ(download->child->originalQueue(), queue);
+}

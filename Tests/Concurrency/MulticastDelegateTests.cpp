@@ -1,0 +1,139 @@
+#include "Concurrency/MulticastDelegate.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using orvane::MulticastDelegate;
+
+namespace {
+
+class Listener {
+public:
+    virtual ~Listener() = default;
+    virtual std::string name() const = 0;
+};
+
+class NamedListener : public Listener {
+public:
+    explicit NamedListener(std::string name) : name_(std::move(name)) {}
+    std::string name() const override { return name_; }
+
+private:
+    std::string name_;
+};
+
+class Unrelated {
+public:
+    virtual ~Unrelated() = default;
+};
+
+// A listener reached through a second base first, so that its Listener part
+// sits at a different address from the object.
+class Window : public Unrelated, public NamedListener {
+public:
+    Window() : NamedListener("window") {}
+};
+
+std::vector<std::string> invokeAll(MulticastDelegate<Listener>& delegates) {
+    std::vector<std::string> names;
+    delegates.invoke([&](Listener& listener) { names.push_back(listener.name()); });
+    return names;
+}
+
+}  // namespace
+
+TEST(MulticastDelegate, invokesFromTheLastAddedToTheFirstOncePerEntry) {
+    MulticastDelegate<Listener> delegates;
+    auto a = std::make_shared<NamedListener>("A");
+    auto b = std::make_shared<NamedListener>("B");
+    auto c = std::make_shared<NamedListener>("C");
+    EXPECT_TRUE(invokeAll(delegates).empty());
+    delegates += a;
+    delegates.add(b);
+    delegates += c;
+    delegates += a;
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"A", "C", "B", "A"}));
+}
+
+TEST(MulticastDelegate, removeDropsEveryEntryOfThatObjectAndNothingElse) {
+    MulticastDelegate<Listener> delegates;
+    auto a = std::make_shared<NamedListener>("A");
+    auto b = std::make_shared<NamedListener>("B");
+    delegates += a;
+    delegates += b;
+    delegates += a;
+    delegates -= std::make_shared<NamedListener>("A");  // equal name, other object
+    EXPECT_EQ(delegates.count(), 3u);
+    delegates -= a;
+    EXPECT_EQ(delegates.count(), 1u);
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"B"}));
+}
+
+TEST(MulticastDelegate, keepsNoDelegateAliveAndPurgesDeadEntriesAtInvoke) {
+    MulticastDelegate<Listener> delegates;
+    auto a = std::make_shared<NamedListener>("A");
+    auto b = std::make_shared<NamedListener>("B");
+    std::weak_ptr<NamedListener> weakA = a;
+    delegates += a;
+    delegates += b;
+    a.reset();
+    EXPECT_TRUE(weakA.expired());
+    EXPECT_EQ(delegates.count(), 2u);  // still listed until an invoke meets it
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"B"}));
+    EXPECT_EQ(delegates.count(), 1u);
+}
+
+TEST(MulticastDelegate, listLiteralTakesAnyObjectButInvokesOnlyListeners) {
+    auto window = std::make_shared<Window>();
+    auto stranger = std::make_shared<Unrelated>();
+    auto text = std::make_shared<std::string>("not an object with an interface");
+    std::shared_ptr<Unrelated> windowAsUnrelated = window;
+    MulticastDelegate<Listener> delegates{windowAsUnrelated, stranger, text};
+    EXPECT_EQ(delegates.count(), 3u);
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"window"}));
+    EXPECT_EQ(delegates.count(), 1u);  // the two non-listeners went at the first invoke
+
+    // Identity is the whole object, whichever base it came in through.
+    delegates -= std::shared_ptr<Listener>(window);
+    EXPECT_EQ(delegates.count(), 0u);
+}
+
+TEST(MulticastDelegate, aPassCallsTheListAsItWasWhenThePassBegan) {
+    MulticastDelegate<Listener> delegates;
+    auto a = std::make_shared<NamedListener>("A");
+    auto b = std::make_shared<NamedListener>("B");
+    auto late = std::make_shared<NamedListener>("late");
+    delegates += a;
+    delegates += b;
+    std::vector<std::string> names;
+    delegates.invoke([&](Listener& listener) {
+        names.push_back(listener.name());
+        if (listener.name() == "B") {
+            delegates -= a;  // already in this pass's copy: still called
+            delegates += late;
+        }
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"late", "B"}));
+}
+
+TEST(MulticastDelegate, purgeDuringAPassRemovesExactlyTheDeadEntry) {
+    MulticastDelegate<Listener> delegates;
+    auto a = std::make_shared<NamedListener>("A");
+    auto b = std::make_shared<NamedListener>("B");
+    auto c = std::make_shared<NamedListener>("C");
+    delegates += a;
+    delegates += b;
+    delegates += c;
+    delegates.invoke([&](Listener& listener) {
+        if (listener.name() == "C") {
+            delegates -= c;  // shifts the entries below it
+            b.reset();       // dies before the pass reaches it
+        }
+    });
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(delegates.count(), 1u);
+}

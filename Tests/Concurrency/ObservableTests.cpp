@@ -1,0 +1,127 @@
+#include "Concurrency/Observable.hpp"
+#include "Platform/DispatchQueue.hpp"
+#include "Platform/MainLoop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using orvane::DispatchQueue;
+using orvane::Observable;
+
+namespace {
+
+// Runs the main queue until every block submitted to it so far has run.
+bool drainMainQueue() {
+    auto done = std::make_shared<bool>(false);
+    DispatchQueue::main()->async([done] { *done = true; });
+    return orvane::MainLoop::runUntil([&] { return *done; }, std::chrono::seconds(10));
+}
+
+}  // namespace
+
+TEST(Observable, deliversEachFireInOrderToEveryCallbackInRegistrationOrder) {
+    auto observable = Observable<int>::create();
+    std::vector<std::string> calls;
+    observable->observe([&](int value) { calls.push_back("A" + std::to_string(value)); });
+    observable->observe([&](int value) { calls.push_back("B" + std::to_string(value)); });
+    auto twice = [&](int value) { calls.push_back("C" + std::to_string(value)); };
+    observable->observe(twice);
+    observable->observe(twice);
+    observable->fire(1);
+    observable->fire(2);
+    EXPECT_TRUE(calls.empty());  // never inside fire
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(calls, (std::vector<std::string>{"A1", "B1", "C1", "C1", "A2", "B2", "C2", "C2"}));
+}
+
+TEST(Observable, theListIsReadWhenTheDeliveryRunsNotWhenFireIsCalled) {
+    auto observable = Observable<std::string>::create();
+    std::vector<std::string> received;
+    observable->fire("early");  // no callback yet
+    observable->observe([&](const std::string& value) { received.push_back(value); });
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(received, (std::vector<std::string>{"early"}));
+}
+
+TEST(Observable, releasedObservableDropsItsPendingDeliveries) {
+    auto observable = Observable<int>::create();
+    int calls = 0;
+    observable->observe([&](int) { ++calls; });
+    observable->fire(1);
+    observable.reset();
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(Observable, fireOnTheDeliveryQueueItselfStillDeliversLater) {
+    auto observable = Observable<int>::create();
+    std::vector<int> received;
+    observable->observe([&](int value) {
+        received.push_back(value);
+        if (value == 1) {
+            observable->fire(2);  // from inside a delivery: scheduled, not nested
+            received.push_back(-1);
+        }
+    });
+    observable->fire(1);
+    ASSERT_TRUE(orvane::MainLoop::runUntil([&] { return received.size() == 3; }, std::chrono::seconds(10)));
+    EXPECT_EQ(received, (std::vector<int>{1, -1, 2}));
+}
+
+TEST(Observable, queueIsReadAtEachFire) {
+    auto observable = Observable<int>::create();
+    EXPECT_EQ(observable->queue(), DispatchQueue::main());
+    const auto mainThread = std::this_thread::get_id();
+    std::mutex mutex;
+    std::vector<std::pair<int, bool>> received;  // value, delivered on the main thread
+    observable->observe([&](int value) {
+        std::lock_guard lock(mutex);
+        received.emplace_back(value, std::this_thread::get_id() == mainThread);
+    });
+    observable->fire(1);
+    observable->setQueue(DispatchQueue::create("com.orvane.tests.delivery"));
+    observable->fire(2);
+    ASSERT_TRUE(orvane::MainLoop::runUntil(
+        [&] {
+            std::lock_guard lock(mutex);
+            return received.size() == 2;
+        },
+        std::chrono::seconds(10)));
+    std::ranges::sort(received);
+    EXPECT_EQ(received, (std::vector<std::pair<int, bool>>{{1, true}, {2, false}}));
+}
+
+TEST(Observable, firesAndRegistrationsFromManyThreadsAllArrive) {
+    auto observable = Observable<int>::create();
+    observable->setQueue(DispatchQueue::create("com.orvane.tests.delivery"));  // serial
+    std::atomic<int> sum{0};
+    std::atomic<int> lateMarkers{0};
+    observable->observe([&](int value) { sum += value; });
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&] {
+            for (int i = 1; i <= 100; ++i) {
+                observable->fire(i);
+            }
+            observable->observe([&](int value) { lateMarkers += value == 0 ? 1 : 0; });
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    observable->fire(0);  // after every registration above: reaches all five callbacks
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (lateMarkers.load() < 4 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(sum.load(), 4 * 5050);
+    EXPECT_EQ(lateMarkers.load(), 4);
+}
