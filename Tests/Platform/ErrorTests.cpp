@@ -20,7 +20,6 @@ public:
 
 class NamedDomainError : public orvane::EnumeratedError<NamedDomainError, SampleFailure> {
 public:
-    static constexpr std::string_view typeName = "NamedDomainError";
     static constexpr std::string_view errorDomain = "com.orvane.sample.NamedDomainError";
     using EnumeratedError::EnumeratedError;
 
