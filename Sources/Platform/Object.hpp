@@ -283,11 +283,15 @@ std::optional<T> Object::as() const {
         }
         return result;
     } else if constexpr (detail::IsOptional<T>::value) {
+        // Built in place: g++ 12 misreads copies of a disengaged inner optional
+        // as uninitialised reads.
+        std::optional<T> result;
         if (isNull()) {
-            return T{std::nullopt};
+            result.emplace();
+        } else if (auto converted = as<typename detail::IsOptional<T>::Element>()) {
+            result.emplace(std::in_place, std::move(*converted));
         }
-        auto converted = as<typename detail::IsOptional<T>::Element>();
-        return converted ? std::optional<T>(T{std::move(*converted)}) : std::nullopt;
+        return result;
     } else if constexpr (detail::ObjectPointer<T>) {
         const auto* reference = referenceIf();
         if (reference == nullptr) {
