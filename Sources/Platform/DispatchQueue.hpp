@@ -25,9 +25,9 @@
 // Thread safety: every operation may be called from any thread. A queue lives
 // until it is released and its submitted blocks have run.
 //
-//   auto queue = orvane::DispatchQueue::create("com.orvane.example", orvane::DispatchQueue::Kind::concurrent);
-//   queue->asyncBarrier([&] { state.push_back(1); });
-//   auto size = queue->sync([&] { return state.size(); });
+//   auto queue = orvane::DispatchQueue::create("com.orvane.example",
+//   orvane::DispatchQueue::Kind::concurrent); queue->asyncBarrier([&] { state.push_back(1); }); auto size =
+//   queue->sync([&] { return state.size(); });
 #pragma once
 
 #include "Platform/DispatchTime.hpp"
@@ -73,8 +73,7 @@ public:
     virtual void sync(const Block& block) = 0;
     // As sync(block), returning the block's result.
     template <class F>
-        requires(!std::is_void_v<std::invoke_result_t<F&>>)
-    std::invoke_result_t<F&> sync(F&& function);
+    requires(!std::is_void_v<std::invoke_result_t<F&>>) std::invoke_result_t<F&> sync(F&& function);
 
 protected:
     DispatchQueue(std::string label, Kind kind) : label_(std::move(label)), kind_(kind) {}
@@ -85,8 +84,8 @@ private:
 };
 
 template <class F>
-    requires(!std::is_void_v<std::invoke_result_t<F&>>)
-std::invoke_result_t<F&> DispatchQueue::sync(F&& function) {
+requires(!std::is_void_v<std::invoke_result_t<F&>>) std::invoke_result_t<F&> DispatchQueue::sync(
+    F&& function) {
     std::optional<std::invoke_result_t<F&>> result;
     sync(Block([&] { result.emplace(function()); }));
     return std::move(*result);
