@@ -117,14 +117,14 @@ public:
     class Iterator {
     public:
         std::optional<Element> next() {
-            return sequence_->queue_->sync([&]() -> std::optional<Element> {
-                std::optional<Element> result;
+            std::optional<Element> result;
+            sequence_->queue_->sync(DispatchQueue::Block([&] {
                 if (position_ < sequence_->array_.size()) {
-                    result = sequence_->array_[position_];
+                    result.emplace(sequence_->array_[position_]);
                 }
                 ++position_;
-                return result;
-            });
+            }));
+            return result;
         }
 
     private:

@@ -43,7 +43,9 @@ class Error : public std::exception {
 public:
     Error() = default;
     Error(const Error&) = default;
+    Error(Error&&) noexcept = default;
     Error& operator=(const Error&) = default;
+    Error& operator=(Error&&) noexcept = default;
     ~Error() override = default;
 
     virtual std::string domain() const = 0;

@@ -1,8 +1,17 @@
 // The main queue: one GLib source on the default main context that drains a
-// FIFO of blocks. Submitting from any thread appends under a lock and wakes
-// the context; whichever thread iterates the context runs the blocks, one at
-// a time, in submission order. Deadlines are kept by the worker pool's timer,
-// which hands each block into the same FIFO when it is due.
+// FIFO of blocks. Submitting from any thread appends under a lock; whichever
+// thread iterates the context runs the blocks, one at a time, in submission
+// order. Deadlines are kept by the worker pool's timer, which hands each block
+// into the same FIFO when it is due.
+//
+// Waking the context costs a write to its wake-up descriptor and a read back
+// in the next check, so a submission wakes it only when the iterating thread
+// may be asleep in poll: the source's prepare marks the queue "polling" when it
+// finds the FIFO empty (the iteration may then block), and check clears the
+// mark. Both happen under the FIFO's lock, so a block appended after that
+// prepare sees the mark and wakes the context, and one appended before it is
+// seen by prepare itself, which then keeps the poll from blocking. This is the
+// rule g_idle_add follows (wake only a context another thread may be polling).
 //
 // The source does not recurse: a main-queue block that iterates the context
 // itself (MainLoop::runUntil) does not see later main-queue blocks run until
@@ -47,15 +56,15 @@ public:
         if (!block) {
             return;
         }
-        bool wasEmpty = false;
+        bool wake = false;
         {
             const std::lock_guard lock(mutex_);
-            wasEmpty = blocks_.empty();
+            // Only the first block of a batch may find the thread polling:
+            // once the FIFO holds a block, prepare never lets the poll block.
+            wake = polling_ && blocks_.empty();
             blocks_.push_back(std::move(block));
         }
-        // A non-empty FIFO is seen by the context's next prepare, so only the
-        // first block of a batch needs to interrupt its poll.
-        if (wasEmpty) {
+        if (wake) {
             g_main_context_wakeup(context_);
         }
     }
@@ -99,17 +108,23 @@ private:
     // (GLib's own ordering, through its internal locks, it cannot see.)
     static MainQueue& of(GSource*) { return *instance(); }
 
-    bool hasBlocks() {
-        const std::lock_guard lock(mutex_);
-        return !blocks_.empty();
-    }
-
+    // Called before the poll: with no block waiting, the poll may block
+    // until something wakes the context.
     static gboolean prepare(GSource* source, gint* timeout) {
         *timeout = -1;
-        return of(source).hasBlocks() ? TRUE : FALSE;
+        MainQueue& queue = of(source);
+        const std::lock_guard lock(queue.mutex_);
+        queue.polling_ = queue.blocks_.empty();
+        return queue.polling_ ? FALSE : TRUE;
     }
 
-    static gboolean check(GSource* source) { return of(source).hasBlocks() ? TRUE : FALSE; }
+    // Called after the poll.
+    static gboolean check(GSource* source) {
+        MainQueue& queue = of(source);
+        const std::lock_guard lock(queue.mutex_);
+        queue.polling_ = false;
+        return queue.blocks_.empty() ? FALSE : TRUE;
+    }
 
     // Runs the blocks that were queued when the dispatch began; blocks they
     // submit wait for the next iteration, so other sources get their turn.
@@ -118,6 +133,7 @@ private:
         std::size_t count = 0;
         {
             const std::lock_guard lock(queue.mutex_);
+            queue.polling_ = false;
             count = queue.blocks_.size();
         }
         for (; count > 0; --count) {
@@ -138,6 +154,7 @@ private:
     GMainContext* const context_;
     std::mutex mutex_;
     std::deque<Block> blocks_;  // guarded by mutex_
+    bool polling_ = false;      // guarded by mutex_: the iterating thread may be in poll
 };
 
 }  // namespace

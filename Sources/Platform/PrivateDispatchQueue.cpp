@@ -7,11 +7,25 @@
 // and nothing behind it starts before it. Asynchronous entries run on the
 // worker pool; a sync entry, when its turn comes, wakes its waiting caller,
 // which runs the block on its own thread.
+//
+// Sync reads on a concurrent queue have a fast path that never takes the
+// mutex: the gate, one atomic word, counts the reads running on that path and
+// carries a "closed" bit while a barrier is queued or running (on a concurrent
+// queue only a barrier, or work behind one, ever waits in the FIFO). A read
+// enters by incrementing the word; if the bit was set it backs out and queues
+// as before. A barrier closes the gate before it checks whether it may start,
+// so it never starts while a fast read runs, and a read made by a thread that
+// knew of the barrier sees the bit and queues behind it. The last fast read to
+// leave a closed gate starts whatever waited for it. The gate opens again
+// (release) once no barrier is queued or running, so a read entering
+// afterwards (acquire) sees its writes.
 #include "Platform/DispatchQueue.hpp"
 
 #include "Platform/WorkerPool.hpp"
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -60,18 +74,31 @@ private:
     }
 
     void submit(Block block, bool exclusive);
-    bool canStartLocked(bool exclusive) const { return !exclusiveRunning_ && (!exclusive || running_ == 0); }
+    bool canStartLocked(bool exclusive) const {
+        return !exclusiveRunning_ && (!exclusive || (running_ == 0 && fastReaders() == 0));
+    }
     void markStartedLocked(bool exclusive);
     void markFinishedLocked(bool exclusive);
     std::vector<Entry> takeStartableLocked();
     void launch(std::vector<Entry> entries);
     void runFrom(Entry entry);
 
+    // The gate of the read fast path (concurrent queues only).
+    static constexpr std::uint64_t gateClosed = std::uint64_t{1} << 63;
+    bool enterFast();
+    void leaveFast();
+    std::uint64_t fastReaders() const { return gate_.load(std::memory_order_acquire) & ~gateClosed; }
+    void closeGateLocked();
+    void updateGateLocked();
+
+    std::atomic<std::uint64_t> gate_{0};
+
     std::mutex mutex_;
     // All below guarded by mutex_.
     std::deque<Entry> pending_;
-    std::size_t running_ = 0;  // shared entries started and not finished
+    std::size_t running_ = 0;  // shared entries started through the FIFO and not finished
     bool exclusiveRunning_ = false;
+    bool gateIsClosed_ = false;  // mirrors the bit in gate_
 };
 
 void PrivateDispatchQueue::submit(Block block, bool exclusive) {
@@ -82,9 +109,50 @@ void PrivateDispatchQueue::submit(Block block, bool exclusive) {
     {
         const std::lock_guard lock(mutex_);
         pending_.push_back(Entry{std::move(block), exclusive, nullptr});
+        if (exclusive) {
+            closeGateLocked();  // before takeStartableLocked counts the fast readers
+        }
         startable = takeStartableLocked();
     }
     launch(std::move(startable));
+}
+
+bool PrivateDispatchQueue::enterFast() {
+    const std::uint64_t previous = gate_.fetch_add(1, std::memory_order_acquire);
+    if ((previous & gateClosed) == 0) {
+        return true;
+    }
+    leaveFast();  // a barrier is queued or running: this read queues behind it
+    return false;
+}
+
+void PrivateDispatchQueue::leaveFast() {
+    const std::uint64_t previous = gate_.fetch_sub(1, std::memory_order_release);
+    if (previous != (gateClosed | 1)) {
+        return;
+    }
+    // The last fast reader has left a closed gate: a barrier may be waiting for it.
+    std::vector<Entry> startable;
+    {
+        const std::lock_guard lock(mutex_);
+        startable = takeStartableLocked();
+    }
+    launch(std::move(startable));
+}
+
+void PrivateDispatchQueue::closeGateLocked() {
+    if (kind() == Kind::concurrent && !gateIsClosed_) {
+        gate_.fetch_or(gateClosed, std::memory_order_acq_rel);
+        gateIsClosed_ = true;
+    }
+}
+
+// Opens the gate once nothing exclusive is queued or running.
+void PrivateDispatchQueue::updateGateLocked() {
+    if (gateIsClosed_ && !exclusiveRunning_ && pending_.empty()) {
+        gate_.fetch_and(~gateClosed, std::memory_order_release);
+        gateIsClosed_ = false;
+    }
 }
 
 void PrivateDispatchQueue::sync(const Block& block) {
@@ -92,6 +160,15 @@ void PrivateDispatchQueue::sync(const Block& block) {
         return;
     }
     const bool exclusive = kind() == Kind::serial;
+    if (!exclusive && enterFast()) {
+        // The block may throw to the caller; the read leaves the gate either way.
+        struct Leave {
+            PrivateDispatchQueue& queue;
+            ~Leave() { queue.leaveFast(); }
+        } leave{*this};
+        block();
+        return;
+    }
     {
         std::unique_lock lock(mutex_);
         if (pending_.empty() && canStartLocked(exclusive)) {
@@ -136,8 +213,9 @@ void PrivateDispatchQueue::markFinishedLocked(bool exclusive) {
     }
 }
 
-// Starts entries from the front while the rules allow. Sync waiters are woken
-// here; the asynchronous entries are returned for launch() outside the lock.
+// Starts entries from the front while the rules allow, then opens the gate if
+// nothing exclusive is left. Sync waiters are woken here; the asynchronous
+// entries are returned for launch() outside the lock.
 std::vector<PrivateDispatchQueue::Entry> PrivateDispatchQueue::takeStartableLocked() {
     std::vector<Entry> startable;
     while (!pending_.empty() && canStartLocked(pending_.front().exclusive)) {
@@ -151,6 +229,7 @@ std::vector<PrivateDispatchQueue::Entry> PrivateDispatchQueue::takeStartableLock
             startable.push_back(std::move(entry));
         }
     }
+    updateGateLocked();
     return startable;
 }
 

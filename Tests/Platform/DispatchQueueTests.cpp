@@ -138,6 +138,122 @@ TEST(DispatchQueue, barrierRunsAloneAfterEarlierWorkAndBeforeLaterWork) {
     EXPECT_GT(readers.peak, 1) << "readers between barriers overlap";
 }
 
+TEST(DispatchQueue, barrierWaitsForARunningReadAndLaterReadsWaitForTheBarrier) {
+    auto queue = DispatchQueue::create("com.orvane.test.gate", Kind::concurrent);
+    std::atomic<bool> readerInside = false;
+    std::atomic<bool> barrierSawReader = false;
+    bool written = false;  // plain: TSan sees a read or write the queue leaves unordered
+    Gate readerEntered, releaseReader, barrierRan;
+    std::thread reader([&] {
+        queue->sync([&] {
+            readerInside = true;
+            readerEntered.open();
+            releaseReader.waitOpen();
+            readerInside = false;
+        });
+    });
+    ASSERT_TRUE(readerEntered.waitOpen());
+    queue->asyncBarrier([&] {
+        barrierSawReader = readerInside.load();
+        written = true;
+        barrierRan.open();
+    });
+    // This thread knows of the barrier, so does the one it starts: both reads
+    // wait for it, although the read that got in first still holds it up.
+    std::atomic<bool> laterReadSawWrite = false;
+    std::thread laterReader([&] { laterReadSawWrite = queue->sync([&] { return written; }); });
+    EXPECT_FALSE(barrierRan.waitOpen(30ms)) << "the barrier started while a read was running";
+    releaseReader.open();
+    EXPECT_TRUE(queue->sync([&] { return written; }));
+    reader.join();
+    laterReader.join();
+    EXPECT_TRUE(laterReadSawWrite);
+    EXPECT_FALSE(barrierSawReader);
+}
+
+TEST(DispatchQueue, readRightAfterThisThreadsBarrierSeesItsWrite) {
+    // Other threads keep reads running, so each barrier has readers to wait
+    // for and the read behind it races their departure.
+    auto queue = DispatchQueue::create("com.orvane.test.own-write", Kind::concurrent);
+    int value = 0;
+    std::atomic<bool> stop = false;
+    std::atomic<int> readerFailures = 0;
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r) {
+        readers.emplace_back([&] {
+            int last = 0;
+            while (!stop) {
+                const int seen = queue->sync([&] { return value; });
+                readerFailures += seen < last ? 1 : 0;  // writes never go back
+                last = seen;
+            }
+        });
+    }
+    int stale = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        queue->asyncBarrier([&, i] { value = i; });
+        stale += queue->sync([&] { return value; }) != i ? 1 : 0;
+    }
+    stop = true;
+    for (auto& thread : readers) {
+        thread.join();
+    }
+    EXPECT_EQ(stale, 0);
+    EXPECT_EQ(readerFailures, 0);
+}
+
+TEST(DispatchQueue, readersAndWritersOnManyThreadsKeepEveryBarrierWhole) {
+    // Each barrier moves both fields together, yielding in between; a read
+    // that overlapped one would see them apart. Every thread also reads its
+    // own last write back.
+    auto queue = DispatchQueue::create("com.orvane.test.stress", Kind::concurrent);
+    struct Pair {
+        long first = 0;
+        long second = 0;
+        bool apart() const {
+            const long seen = first;
+            std::this_thread::yield();
+            return seen != second;
+        }
+    } pair;
+    constexpr int threads = 6, rounds = 400;
+    std::vector<long> ownCount(threads, 0);  // each slot written only by barriers
+    std::atomic<int> torn = 0, missedOwnWrite = 0;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const auto slot = static_cast<std::size_t>(t);
+            for (int round = 1; round <= rounds; ++round) {
+                if (round % 3 == 0 || t % 2 == 0) {
+                    queue->asyncBarrier([&, slot] {
+                        ++pair.first;
+                        ++ownCount[slot];
+                        std::this_thread::yield();
+                        ++pair.second;
+                    });
+                }
+                if (round % 3 == 0) {
+                    queue->async([&] { torn += pair.apart() ? 1 : 0; });
+                }
+                const auto [apart, mine] = queue->sync([&] {
+                    return std::pair{pair.apart(), ownCount[slot]};
+                });
+                torn += apart ? 1 : 0;
+                const long expected = t % 2 == 0 ? round : round / 3;
+                missedOwnWrite += mine != expected ? 1 : 0;
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    queue->asyncBarrier([] {});  // the reads after it also wait for the async readers
+    const long total = queue->sync([&] { return pair.second; });
+    EXPECT_EQ(total, (threads / 2) * rounds + (threads - threads / 2) * (rounds / 3));
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(missedOwnWrite, 0);
+}
+
 TEST(DispatchQueue, syncWaitsForEarlierWorkAndRunsOnTheCallersThread) {
     for (const Kind kind : {Kind::serial, Kind::concurrent}) {
         auto queue = DispatchQueue::create("com.orvane.test.sync", kind);
@@ -152,6 +268,10 @@ TEST(DispatchQueue, syncWaitsForEarlierWorkAndRunsOnTheCallersThread) {
         EXPECT_THROW(queue->sync([]() -> int { throw std::runtime_error("read failed"); }),
                      std::runtime_error);
         EXPECT_EQ(queue->sync([] { return 1; }), 1);
+        // The failed read left the queue: a barrier still gets its turn.
+        Gate barrierRan;
+        queue->asyncBarrier([&] { barrierRan.open(); });
+        EXPECT_TRUE(barrierRan.waitOpen());
     }
     EXPECT_EQ(DispatchQueue::global()->sync([] { return std::this_thread::get_id(); }),
               std::this_thread::get_id());

@@ -1,7 +1,10 @@
 #include "Platform/DispatchQueue.hpp"
+#include "Platform/DispatchSemaphore.hpp"
 #include "Platform/MainLoop.hpp"
 
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using orvane::DispatchQueue;
+using orvane::DispatchSemaphore;
 using orvane::DispatchTime;
 using orvane::MainLoop::runFor;
 using orvane::MainLoop::runUntil;
@@ -89,6 +93,51 @@ TEST(MainQueue, syncFromAnotherThreadRunsOnTheMainThreadAndPassesExceptionsBack)
     EXPECT_TRUE(onMain);
     EXPECT_EQ(result, 7);
     EXPECT_TRUE(threw);
+}
+
+// The GLib calls that block in poll with no time limit, as an application's
+// own loop does. GLib is private to the library, so the test finds them in the
+// process (the library has loaded GLib) instead of linking it.
+struct BlockingIteration {
+    using Iterate = int (*)(void* context, int mayBlock);
+    using Wakeup = void (*)(void* context);
+    Iterate iterate = reinterpret_cast<Iterate>(dlsym(RTLD_DEFAULT, "g_main_context_iteration"));
+    Wakeup wakeup = reinterpret_cast<Wakeup>(dlsym(RTLD_DEFAULT, "g_main_context_wakeup"));
+};
+
+TEST(MainQueue, blockFromAnotherThreadWakesAContextBlockedInPoll) {
+    DispatchQueue::main();  // made, and its source attached, before any poll
+    const BlockingIteration glib;
+    ASSERT_NE(glib.iterate, nullptr);
+    ASSERT_NE(glib.wakeup, nullptr);
+    // Submitted at once (racing the iteration's prepare) and later (into its poll).
+    const std::chrono::microseconds delays[] = {0us, 50us, 500us, 5ms, 20ms};
+    bool lostWakeup = false;
+    for (int round = 0; round < 25 && !lostWakeup; ++round) {
+        std::atomic<bool> ran = false;
+        DispatchSemaphore finished(0);
+        std::atomic<bool> watchdogFired = false;
+        // A lost wake-up would leave the iteration blocked for ever; the
+        // watchdog then wakes the context itself, and the round fails.
+        std::thread watchdog([&] {
+            if (!finished.wait(10s)) {
+                watchdogFired = true;
+                glib.wakeup(nullptr);
+            }
+        });
+        std::thread submitter([&, delay = delays[round % 5]] {
+            std::this_thread::sleep_for(delay);
+            DispatchQueue::main()->async([&] { ran = true; });
+        });
+        while (!ran) {
+            glib.iterate(nullptr, 1);
+        }
+        finished.signal();
+        submitter.join();
+        watchdog.join();
+        lostWakeup = watchdogFired;  // one is enough: the other rounds' time limits are spared
+    }
+    EXPECT_FALSE(lostWakeup) << "a block ran only once the watchdog woke the context";
 }
 
 TEST(MainLoop, runUntilChecksFirstNoticesOtherThreadsAndGivesUpAtItsLimit) {
