@@ -75,7 +75,14 @@ std::optional<std::string> storedKey(std::string_view key) {
     if (key.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
-    return key.starts_with('$') ? "$" + std::string(key) : std::string(key);
+    // Appended, not "$" + key: g++ 12 at -O3 warns falsely (-Wrestrict) on that.
+    std::string stored;
+    stored.reserve(key.size() + 1);
+    if (key.starts_with('$')) {
+        stored.push_back('$');
+    }
+    stored.append(key);
+    return stored;
 }
 
 std::uint64_t byteSize(const Object& object) {

@@ -130,12 +130,13 @@ std::string absoluteFilePath(std::string_view path) {
     std::error_code error;
     std::string base = std::filesystem::current_path(error).string();
     if (error || base.empty()) {
-        base = "/";
+        base.assign(1, '/');
     }
     if (base.back() != '/') {
         base.push_back('/');
     }
-    return base + std::string(usable);
+    base.append(usable);
+    return base;
 }
 
 // "host[:port]" or "[literal][:port]": where the host ends and the port
