@@ -67,6 +67,8 @@ enum class ObjectKind : std::uint8_t { scalar, data, asciiString, utf16String, u
 // strings and data it is the number of characters or bytes.
 struct ObjectExtent {
     ObjectKind kind = ObjectKind::scalar;
+    // A string with a NUL character; libplist asserts on such a dictionary key.
+    bool holdsNul = false;
     std::uint64_t offset = 0;
     std::uint64_t payload = 0;
     std::uint64_t count = 0;
@@ -162,9 +164,13 @@ private:
         // the file. References and keys are checked once per distinct object.
         std::vector<std::uint64_t> byOffset(objects_.size());
         std::iota(byOffset.begin(), byOffset.end(), std::uint64_t{0});
-        std::sort(byOffset.begin(), byOffset.end(), [&](std::uint64_t lhs, std::uint64_t rhs) {
+        const auto byPosition = [&](std::uint64_t lhs, std::uint64_t rhs) {
             return objects_[lhs].offset < objects_[rhs].offset;
-        });
+        };
+        // Writers list objects in file order, so the sort is usually skipped.
+        if (!std::is_sorted(byOffset.begin(), byOffset.end(), byPosition)) {
+            std::sort(byOffset.begin(), byOffset.end(), byPosition);
+        }
         const ObjectExtent* previous = nullptr;
         for (std::uint64_t index : byOffset) {
             const ObjectExtent& object = objects_[index];
@@ -184,6 +190,10 @@ private:
                 if (object.kind == ObjectKind::dictionary && slot < object.count &&
                     targetKind != ObjectKind::asciiString && targetKind != ObjectKind::utf16String) {
                     return "dictionary key is not a string";
+                }
+                if (object.kind == ObjectKind::dictionary && slot < object.count &&
+                    objects_[target].holdsNul) {
+                    return "dictionary key holds a NUL character";
                 }
             }
         }
@@ -305,6 +315,14 @@ private:
         extent.payload = position;
         extent.count = count;
         extent.end = position + count * unit;
+        const std::uint8_t* payload = bytes_.data() + position;
+        if (extent.kind == ObjectKind::asciiString) {
+            extent.holdsNul = std::memchr(payload, 0, count) != nullptr;
+        } else if (extent.kind == ObjectKind::utf16String) {
+            for (std::uint64_t index = 0; index < count && !extent.holdsNul; ++index) {
+                extent.holdsNul = payload[2 * index] == 0 && payload[2 * index + 1] == 0;
+            }
+        }
         return extent;
     }
 

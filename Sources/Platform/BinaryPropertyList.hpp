@@ -8,7 +8,8 @@
 // into a tree, so thirty levels of an array referring twice to the next
 // become 2^30 nodes. findProblem() walks the structure first (header,
 // trailer, offset table, every object's marker and extent, objects that
-// overlap, every reference, dictionary keys that are not strings, nesting
+// overlap, every reference, dictionary keys that are not strings or hold a
+// NUL character (libplist asserts on those when it iterates), nesting
 // depth, cycles, and the size of the expanded tree), in O(n log n) time for
 // n bytes; parse() hands bytes to libplist only when that walk finds
 // nothing. parse() also works around two

@@ -1,0 +1,253 @@
+#include "Data/BinarySerializable.hpp"
+
+#include "Platform/NSKeyedArchiver.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace binaryserializabletests {
+
+using orvane::Data;
+using orvane::Object;
+using orvane::ObjectDictionary;
+
+struct Settings : orvane::BinarySerializable<Settings> {
+    std::string name;
+    std::int64_t retries = 0;
+    double ratio = 0;
+    std::vector<std::string> tags;
+    NLOHMANN_DEFINE_TYPE_INTRUSIVE(Settings, name, retries, ratio, tags)
+};
+
+// Recursive, for nesting.
+struct Tree : orvane::BinarySerializable<Tree> {
+    std::vector<Tree> children;
+    friend void to_json(nlohmann::json& json, const Tree& tree) { json = tree.children; }
+    friend void from_json(const nlohmann::json& json, Tree& tree) {
+        tree.children = json.get<std::vector<Tree>>();
+    }
+};
+
+// Only 1, 2 and 3 are values.
+struct Priority : orvane::BinarySerializable<Priority> {
+    std::int64_t value = 1;
+    std::int64_t rawValue() const { return value; }
+    static std::optional<Priority> fromRawValue(std::int64_t raw) {
+        return raw >= 1 && raw <= 3 ? std::optional<Priority>(Priority{{}, raw}) : std::nullopt;
+    }
+};
+
+// A raw type narrower than the archived number.
+struct Small : orvane::BinarySerializable<Small> {
+    std::int8_t value = 0;
+    std::int8_t rawValue() const { return value; }
+    static std::optional<Small> fromRawValue(std::int8_t raw) { return Small{{}, raw}; }
+};
+
+// Decodes itself, as a dictionary raw value must.
+struct Profile : orvane::BinarySerializable<Profile> {
+    std::string user;
+    ObjectDictionary rawValue() const { return {{"user", user}}; }
+    static std::optional<Profile> fromRawValue(const ObjectDictionary& raw) {
+        const auto found = raw.find("user");
+        auto user = found == raw.end() ? std::nullopt : found->second.as<std::string>();
+        return user ? std::optional<Profile>(Profile{{}, *user}) : std::nullopt;
+    }
+    static std::optional<Profile> deserialize(const Data& data) {
+        auto root = orvane::NSKeyedUnarchiver::unarchiveObject(data);
+        auto raw = root ? root->as<ObjectDictionary>() : std::nullopt;
+        return raw ? fromRawValue(*raw) : std::nullopt;
+    }
+};
+
+// Both JSON-codable and raw-representable by an integer.
+struct Level : orvane::BinarySerializable<Level> {
+    std::int64_t value = 0;
+    std::int64_t rawValue() const { return value; }
+    static std::optional<Level> fromRawValue(std::int64_t raw) { return Level{{}, raw}; }
+    NLOHMANN_DEFINE_TYPE_INTRUSIVE(Level, value)
+};
+
+class Note : public orvane::NSObject, public orvane::NSCoding, public orvane::BinarySerializable<Note> {
+public:
+    void encode(orvane::NSCoder& coder) const override { coder.encodeObject(Object(text), "text"); }
+    template <class T = Note>
+    static std::shared_ptr<T> initWithCoder(orvane::NSCoder& coder) {
+        auto text = coder.decodeObject("text");
+        auto string = text ? text->as<std::string>() : std::nullopt;
+        if (!string) {
+            return nullptr;
+        }
+        auto note = std::make_shared<T>();
+        note->text = *string;
+        return note;
+    }
+    static std::vector<orvane::CodingClass> moreCodingClasses();
+
+    std::string text;
+};
+
+class PinnedNote : public Note {
+public:
+    static std::shared_ptr<PinnedNote> initWithCoder(orvane::NSCoder& coder) {
+        return Note::initWithCoder<PinnedNote>(coder);
+    }
+};
+
+// Archivable and decodable for Note, but no Note.
+class Stranger : public orvane::NSObject, public orvane::NSCoding {
+public:
+    void encode(orvane::NSCoder&) const override {}
+    static std::shared_ptr<Stranger> initWithCoder(orvane::NSCoder&) { return std::make_shared<Stranger>(); }
+};
+
+std::vector<orvane::CodingClass> Note::moreCodingClasses() {
+    return {orvane::codingClass<PinnedNote>(), orvane::codingClass<Stranger>()};
+}
+
+static_assert(std::same_as<decltype(Note::deserialize(Data())), std::shared_ptr<Note>>);
+static_assert(std::same_as<decltype(Settings::deserialize(Data())), std::optional<Settings>>);
+
+Data archiveOf(const Object& root) {
+    return orvane::NSKeyedArchiver::archivedData(root).value();
+}
+
+Data text(std::string_view json) {
+    return Data(json);
+}
+
+std::string nested(std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
+
+TEST(BinarySerializableJSON, roundTripsAsCompactJSON) {
+    const Settings settings{{}, "vault \u00e9", -3, 0.25, {"a", "b"}};
+    const Data bytes = settings.serialize();
+    EXPECT_EQ(bytes.toString(), R"({"name":"vault é","ratio":0.25,"retries":-3,"tags":["a","b"]})");
+    const auto back = Settings::deserialize(bytes);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->serialize(), bytes);
+}
+
+TEST(BinarySerializableJSON, whatTheEncoderRejectsGivesAnEmptyBufferThatDecodesToNothing) {
+    for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -1e19}) {
+        const Data bytes = Settings{{}, "n", 0, bad, {}}.serialize();
+        EXPECT_TRUE(bytes.empty());
+        EXPECT_FALSE(Settings::deserialize(bytes).has_value());
+    }
+    EXPECT_FALSE((Settings{{}, "n", 0, -9.2e18, {}}.serialize().empty()));
+    EXPECT_TRUE((Settings{{}, "\xff", 0, 0, {}}.serialize().empty()));
+}
+
+TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeGiveNothing) {
+    for (const std::string_view bad : std::initializer_list<std::string_view>{
+             "not json",
+             R"({"name":"x"})",                                      // members missing
+             R"({"name":1,"retries":0,"ratio":0,"tags":[]})",        // wrong member type
+             R"({"name":"x","retries":0,"ratio":0,"tags":[]} x)",    // trailing text
+             R"({"name":"x","retries":1e30,"ratio":0,"tags":[]})",   // no integer holds it
+             R"({"name":"x","retries":0,"ratio":-1e19,"tags":[]})",  // never written either
+             std::string_view("{\"name\":\"x\",\"retries\":0,\"ratio\":0,\"tags\":[]}\0junk", 49),
+         }) {
+        EXPECT_FALSE(Settings::deserialize(text(bad)).has_value()) << bad;
+    }
+    const auto integral = Settings::deserialize(text(R"({"name":"","retries":3e2,"ratio":2,"tags":[]})"));
+    ASSERT_TRUE(integral.has_value());
+    EXPECT_EQ(integral->retries, 300);
+    EXPECT_EQ(integral->ratio, 2.0);
+}
+
+TEST(BinarySerializableJSON, nestingIsBoundedBothWays) {
+    const auto deepest = Tree::deserialize(text(nested(orvane::jsonMaximumDepth)));
+    ASSERT_TRUE(deepest.has_value());
+    EXPECT_EQ(deepest->serialize().toString(), nested(orvane::jsonMaximumDepth));
+    EXPECT_FALSE(Tree::deserialize(text(nested(orvane::jsonMaximumDepth + 1))).has_value());
+    EXPECT_FALSE(Tree::deserialize(text(nested(1'000'000))).has_value());
+
+    Tree tooDeep = *deepest;
+    tooDeep = Tree{{}, {tooDeep}};
+    EXPECT_TRUE(tooDeep.serialize().empty());
+}
+
+TEST(BinarySerializableJSON, jsonComesBeforeAnIntegerRawValue) {
+    EXPECT_EQ((Level{{}, 7}.serialize().toString()), R"({"value":7})");
+    EXPECT_EQ(Level::deserialize(text(R"({"value":9})"))->value, 9);
+}
+
+TEST(BinarySerializableKeyedArchive, roundTripsTheObjectOwnedOrNot) {
+    auto note = std::make_shared<Note>();
+    note->text = "remember";
+    EXPECT_EQ(note->serialize(), archiveOf(Object(note)));
+    const std::shared_ptr<Note> back = Note::deserialize(note->serialize());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text, "remember");
+
+    Note onStack;
+    onStack.text = "local";
+    EXPECT_EQ(Note::deserialize(onStack.serialize())->text, "local");
+}
+
+TEST(BinarySerializableKeyedArchive, aSubclassCountsAnotherClassDoesNot) {
+    auto pinned = std::make_shared<PinnedNote>();
+    pinned->text = "top";
+    const std::shared_ptr<Note> back = Note::deserialize(pinned->serialize());
+    EXPECT_NE(std::dynamic_pointer_cast<PinnedNote>(back), nullptr);
+
+    EXPECT_EQ(Note::deserialize(archiveOf(Object(std::make_shared<Stranger>()))), nullptr);
+    EXPECT_EQ(Note::deserialize(archiveOf(Object(ObjectDictionary{{"text", "remember"}}))), nullptr);
+}
+
+TEST(BinarySerializableIntRawValue, everyValueRoundTripsThroughAKeyedArchive) {
+    for (const std::int64_t raw : {1, 2, 3}) {
+        const Data bytes = Priority{{}, raw}.serialize();
+        EXPECT_EQ(bytes, archiveOf(Object(raw)));
+        EXPECT_EQ(bytes.toString().substr(0, 8), "bplist00");
+        EXPECT_GT(bytes.size(), 8u);
+        EXPECT_EQ(Priority::deserialize(bytes)->value, raw);
+    }
+}
+
+TEST(BinarySerializableIntRawValue, takesTheIntegerValueOfANumberThatIsAValue) {
+    EXPECT_EQ(Priority::deserialize(archiveOf(Object(true)))->value, 1);
+    EXPECT_EQ(Priority::deserialize(archiveOf(Object(2.9)))->value, 2);
+    for (const Object& noValue :
+         {Object(4), Object(-1.5), Object(1e300), Object("2"), Object(orvane::ObjectArray{2})}) {
+        EXPECT_FALSE(Priority::deserialize(archiveOf(noValue)).has_value()) << noValue.description();
+    }
+    EXPECT_EQ(Small::deserialize(archiveOf(Object(-128)))->value, -128);
+    EXPECT_FALSE(Small::deserialize(archiveOf(Object(128))).has_value());
+}
+
+TEST(BinarySerializableDictionaryRawValue, serializesTheDictionaryAsAKeyedArchive) {
+    const Data bytes = Profile{{}, "ada"}.serialize();
+    EXPECT_EQ(bytes, archiveOf(Object(ObjectDictionary{{"user", "ada"}})));
+    EXPECT_EQ(Profile::deserialize(bytes)->user, "ada");
+}
+
+TEST(BinarySerializable, zeroLengthRandomAndTruncatedBytesGiveNothingForEveryKind) {
+    std::vector<Data> inputs{Data(), text("bplist00")};
+    unsigned seed = 1;
+    for (std::size_t size = 1; size < 200; ++size) {
+        std::vector<std::uint8_t> bytes(size);
+        for (auto& byte : bytes) {
+            seed = seed * 1103515245u + 12345u;
+            byte = static_cast<std::uint8_t>(seed >> 16);
+        }
+        inputs.emplace_back(bytes);
+    }
+    const Data archive = archiveOf(Object(2));
+    for (std::size_t size = 0; size < archive.size(); size += 3) {
+        inputs.emplace_back(archive.bytes().first(size));
+    }
+    for (const Data& input : inputs) {
+        EXPECT_FALSE(Settings::deserialize(input).has_value());
+        EXPECT_EQ(Note::deserialize(input), nullptr);
+        EXPECT_FALSE(Priority::deserialize(input).has_value());
+    }
+}
+
+}  // namespace binaryserializabletests

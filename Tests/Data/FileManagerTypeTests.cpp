@@ -1,0 +1,112 @@
+#include "Data/FileManagerType.hpp"
+
+#include "Support/StandardErrorCapture.hpp"
+#include "Support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::messagesLoggedBy;
+using Lines = std::vector<std::string>;
+
+class File : public orvane::FileManagerType {
+public:
+    explicit File(const fs::path& path) : url_(orvane::URL::fileURLWithPath(path.string())) {}
+    orvane::URL fileURL() const override { return url_; }
+
+private:
+    orvane::URL url_;
+};
+
+// Claims a file is there, whatever the disk says.
+class ClaimsToExist : public File {
+public:
+    using File::File;
+    bool exists() const override { return true; }
+};
+
+class FileManagerTypeTest : public ::testing::Test {
+protected:
+    testsupport::TemporaryFolder folder;
+    // A name that a printf-style logger would mangle.
+    fs::path odd = folder.path() / "100% %d %s %n";
+};
+
+TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFile) {
+    File file(odd / "b" / "c.txt");
+    EXPECT_EQ(file.size(), std::nullopt);
+    bool created = false;
+    EXPECT_EQ(messagesLoggedBy([&] { created = file.create(); }), Lines{});
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(fs::is_regular_file(odd / "b" / "c.txt"));
+    EXPECT_EQ(file.size(), 0u);
+}
+
+TEST_F(FileManagerTypeTest, createLeavesAnExistingFileAndSaysSoVerbatim) {
+    std::ofstream(odd) << "contents";
+    File file(odd);
+    bool created = false;
+    EXPECT_EQ(messagesLoggedBy([&] { created = file.create(); }),
+              Lines{"Could not create file at location: " + odd.string() + " because it already exists"});
+    EXPECT_TRUE(created);
+    EXPECT_EQ(file.size(), 8u);
+}
+
+TEST_F(FileManagerTypeTest, createFailuresAreLogged) {
+    std::ofstream(odd) << "a file where a folder should be";
+    File underAFile(odd / "f.txt");
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(underAFile.create()); }),
+              Lines{"Could not create file at location: " + odd.string() + "/f.txt"});
+    // The folder exists but takes no new files, even for root.
+    File inProc(fs::path("/proc/self/orvane"));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(inProc.create()); }),
+              Lines{"Could not create file at location: /proc/self/orvane"});
+}
+
+TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersAndTakesAMissingItemAsDone) {
+    fs::create_directories(odd / "inner");
+    std::ofstream(odd / "inner" / "leaf") << "x";
+    File file(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }), Lines{});
+    EXPECT_FALSE(fs::exists(odd));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }),
+              Lines{"File doesn't exist at: " + odd.string()});
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_EQ(file.size(), std::nullopt); }), Lines{});
+}
+
+TEST_F(FileManagerTypeTest, aRefusedRemovalIsLoggedAndStopsClean) {
+    File file(fs::path("/proc/self/cmdline"));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.clean()); }),
+              Lines{"Could not remove file from location: /proc/self/cmdline"});
+}
+
+TEST_F(FileManagerTypeTest, cleanEmptiesAFileOrCreatesAMissingOne) {
+    std::ofstream(odd) << "old contents";
+    File file(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.clean()); }), Lines{});
+    EXPECT_EQ(file.size(), 0u);
+
+    File missing(folder.path() / "new" / "log.txt");
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(missing.clean()); }),
+              Lines{"File doesn't exist at: " + missing.absolutePath()});
+    EXPECT_EQ(missing.size(), 0u);
+}
+
+TEST_F(FileManagerTypeTest, theOperationsGoThroughAnOverriddenExistenceTest) {
+    ClaimsToExist file(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }),
+              Lines{"Could not create file at location: " + odd.string() + " because it already exists"});
+    EXPECT_FALSE(fs::exists(odd));
+    // Removing what is not there fails.
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.deleteFile()); }),
+              Lines{"Could not remove file from location: " + odd.string()});
+}
+
+}  // namespace

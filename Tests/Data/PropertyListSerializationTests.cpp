@@ -1,0 +1,151 @@
+#include "Data/PropertyListSerialization.hpp"
+
+#include <gtest/gtest.h>
+
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace {
+
+using orvane::Data;
+using orvane::Date;
+using orvane::Object;
+using orvane::ObjectArray;
+using orvane::ObjectDictionary;
+using orvane::PropertyListSerialization;
+
+std::optional<Object> roundTrip(const Object& value) {
+    const auto xml = PropertyListSerialization::xmlData(value);
+    return xml ? PropertyListSerialization::propertyList(*xml) : std::nullopt;
+}
+
+std::string binaryOf(void* tree) {
+    return orvane::BinaryPropertyList::serialize(tree).value_or(Data()).toString();
+}
+
+Object nested(std::size_t depth) {
+    Object value = true;
+    for (std::size_t level = 0; level < depth; ++level) {
+        value = Object(ObjectArray{value});
+    }
+    return value;
+}
+
+TEST(PropertyListSerialization, everyValueTypeSurvivesTheXMLForm) {
+    const ObjectDictionary dictionary{
+        {"string", "caf\xC3\xA9 <&> \"q\" \t\r\n  "},
+        {"", ""},
+        {"<odd & key>", std::numeric_limits<std::int64_t>::min()},
+        {"largest", std::numeric_limits<std::int64_t>::max()},
+        {"reals", ObjectArray{0.1, 3.0, 1e300, -std::numeric_limits<double>::infinity()}},
+        {"flags", ObjectArray{true, false}},
+        {"data", ObjectArray{Data(std::string_view("\0\1\xFE<&", 5)), Data()}},
+        {"date", Date::fromTimeIntervalSince1970(1'700'000'000)},
+        {"nested", ObjectDictionary{{"inner", ObjectDictionary{}}, {"list", ObjectArray{}}}},
+    };
+    const auto back = roundTrip(Object(dictionary));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, Object(dictionary));
+    // Object's == takes 3 and 3.0 as equal; the kinds must survive too.
+    EXPECT_NE(back->dictionaryIf()->at("reals").arrayIf()->at(1).realIf(), nullptr);
+    EXPECT_NE(back->dictionaryIf()->at("largest").integerIf(), nullptr);
+    EXPECT_TRUE(std::isnan(*roundTrip(Object(std::nan("")))->realIf()));
+}
+
+TEST(PropertyListSerialization, datesKeepTheSecondTheyFallInAcrossTheirWholeRange) {
+    const double earliest = PropertyListSerialization::earliestWritableDate().timeIntervalSince1970();
+    const double latest = PropertyListSerialization::latestWritableDate().timeIntervalSince1970();
+    EXPECT_EQ(earliest, -62135596800.0);  // 0001-01-01T00:00:00Z
+    EXPECT_EQ(latest, 253402300799.0);    // 9999-12-31T23:59:59Z
+    const std::pair<double, double> writtenAndRead[] = {
+        {1'700'000'000.75, 1'700'000'000},
+        {-0.5, -1},  // before 1970, the earlier second
+        {-5e9, -5e9},
+        {5e9, 5e9},  // beyond libplist's 32-bit seconds
+        {earliest, earliest},
+        {latest + 0.9, latest},
+    };
+    for (const auto& [written, read] : writtenAndRead) {
+        EXPECT_EQ(roundTrip(Object(Date::fromTimeIntervalSince1970(written))),
+                  Object(Date::fromTimeIntervalSince1970(read)))
+            << written;
+    }
+}
+
+TEST(PropertyListSerialization, writingRefusesWhatCannotBeReadBack) {
+    const Object refused[] = {
+        Object(),
+        Object::box(std::pair{1, 2}),
+        Object(std::string("nul\0inside", 10)),
+        Object("\xC3\x28"),  // not UTF-8
+        Object(ObjectDictionary{{std::string("k\0ey", 4), 1}}),
+        Object(PropertyListSerialization::earliestWritableDate().addingTimeInterval(-1)),
+        Object(PropertyListSerialization::latestWritableDate().addingTimeInterval(1)),
+        Object(Date::fromTimeIntervalSince1970(std::nan(""))),
+        Object(ObjectArray{1, Object()}),  // one bad value spoils the whole
+        nested(256),                       // under the dictionary: 257 levels
+    };
+    for (const Object& value : refused) {
+        EXPECT_EQ(PropertyListSerialization::xmlData(Object(ObjectDictionary{{"k", value}})), std::nullopt)
+            << value.description();
+    }
+    const Object deepest(ObjectDictionary{{"k", nested(255)}});
+    EXPECT_EQ(roundTrip(deepest), deepest);
+    EXPECT_FALSE(
+        PropertyListSerialization::xmlData(Object(ObjectArray{1, 2, 3}), {.maximumExpandedNodes = 3}));
+}
+
+TEST(PropertyListSerialization, readsBinaryLists) {
+    orvane::PropertyListNode tree(plist_new_dict());
+    plist_dict_set_item(tree.get(), "negative", plist_new_uint(static_cast<std::uint64_t>(-7)));
+    plist_dict_set_item(tree.get(), "date", plist_new_date(86400, 0));
+    plist_dict_set_item(tree.get(), "uid", plist_new_uid(5));
+    plist_dict_set_item(tree.get(), "blob", plist_new_data("\x00\x01", 2));
+    EXPECT_EQ(PropertyListSerialization::dictionary(binaryOf(tree.get())),
+              (ObjectDictionary{{"negative", -7},
+                                {"date", Date::fromTimeIntervalSinceReferenceDate(86400)},
+                                {"uid", ObjectDictionary{{"CF$UID", 5}}},
+                                {"blob", Data(std::string_view("\0\1", 2))}}));
+    // Only a dictionary root is a dictionary.
+    EXPECT_EQ(PropertyListSerialization::dictionary(binaryOf(plist_dict_get_item(tree.get(), "blob"))),
+              std::nullopt);
+}
+
+// libplist 2.2 asserts (aborts) when it iterates over such a key.
+TEST(PropertyListSerialization, aBinaryKeyWithANulCharacterMakesTheListUnreadable) {
+    orvane::PropertyListNode tree(plist_new_dict());
+    plist_dict_set_item(tree.get(), "ab", plist_new_uint(1));
+    plist_dict_set_item(tree.get(), "a\xC3\xA9", plist_new_uint(2));  // "aé", written as UTF-16
+    const std::string bytes = binaryOf(tree.get());
+    for (const std::string_view unit : {std::string_view("ab"), std::string_view("\0\xE9", 2)}) {
+        std::string damaged = bytes;
+        const std::size_t at = damaged.find(unit);
+        ASSERT_NE(at, std::string::npos);
+        damaged[at + 1] = '\0';
+        EXPECT_EQ(PropertyListSerialization::propertyList(damaged), std::nullopt);
+    }
+}
+
+// PlistProxy looks single keys up with libplist; the whole dictionary must agree.
+TEST(PropertyListSerialization, aRepeatedBinaryKeyKeepsItsFirstValueAsLibplistLooksItUp) {
+    orvane::PropertyListNode tree(plist_new_dict());
+    plist_dict_set_item(tree.get(), "a", plist_new_uint(1));
+    plist_dict_set_item(tree.get(), "b", plist_new_uint(2));
+    std::string bytes = binaryOf(tree.get());
+    const std::size_t b = bytes.find(
+        "\x51"
+        "b");  // the one-character ASCII string "b"
+    ASSERT_NE(b, std::string::npos);
+    bytes[b + 1] = 'a';
+
+    const orvane::PropertyListNode root = PropertyListSerialization::parse(bytes);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(PropertyListSerialization::object(plist_dict_get_item(root.get(), "a")), Object(1));
+    EXPECT_EQ(PropertyListSerialization::dictionary(bytes), (ObjectDictionary{{"a", 1}}));
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "Data/StringHasher.hpp"
+
+#include "Data/StringHasherError.hpp"
+#include "Platform/NSError.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+using orvane::StringHasher;
+using orvane::StringHasherError;
+
+// Stands in for the crypto component: records its input, returns what it is told.
+class ScriptedEncryptor : public cryptonel::CCEncryptor {
+public:
+    explicit ScriptedEncryptor(std::optional<orvane::Data> answer) : answer_(std::move(answer)) {}
+    std::optional<orvane::Data> computeHash(std::span<const std::uint8_t> data) const override {
+        received.assign(data.begin(), data.end());
+        return answer_;
+    }
+    mutable std::vector<std::uint8_t> received;
+
+private:
+    std::optional<orvane::Data> answer_;
+};
+
+std::optional<StringHasherError::Case> failureOf(const StringHasher& hasher, std::string_view input) {
+    try {
+        hasher.computeHash(input);
+    } catch (const StringHasherError& error) {
+        return error.errorCase();
+    }
+    return std::nullopt;
+}
+
+TEST(StringHasher, returnsTheBase64OfTheSHA256OfTheBytesAsGiven) {
+    const StringHasher hasher;
+    EXPECT_EQ(hasher.computeHash("abc"), "ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0=");
+    EXPECT_EQ(hasher.computeHash(""), "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=");
+    EXPECT_NE(hasher.computeHash("abc "), hasher.computeHash("abc"));  // nothing is trimmed
+
+    auto encryptor = std::make_shared<ScriptedEncryptor>(orvane::Data(std::string_view("x")));
+    StringHasher(encryptor).computeHash(std::string_view("caf\u00e9\0", 6));
+    EXPECT_EQ(encryptor->received, (std::vector<std::uint8_t>{'c', 'a', 'f', 0xC3, 0xA9, 0}));
+}
+
+TEST(StringHasher, base64OfEveryOutputLengthIsPaddedWithoutLineBreaks) {
+    for (const std::size_t length : {1u, 2u, 3u, 32u, 100u, 1000u}) {
+        const orvane::Data output(std::string(length, '\xAB'));
+        const std::string text = StringHasher(std::make_shared<ScriptedEncryptor>(output)).computeHash("in");
+        EXPECT_EQ(text.size(), 4 * ((length + 2) / 3)) << length;
+        EXPECT_EQ(text.size() - 1 - text.find_last_not_of('='), (3 - length % 3) % 3) << length;
+        EXPECT_EQ(orvane::Data::fromBase64(text), output);  // which also refuses line breaks
+    }
+}
+
+TEST(StringHasher, aComponentThatReturnsNothingIsAHashError) {
+    EXPECT_EQ(failureOf(StringHasher(std::make_shared<ScriptedEncryptor>(std::nullopt)), "abc"),
+              StringHasherError::Case::hashError);
+}
+
+TEST(StringHasher, malformedUTF8IsAnUnexpectedEncoding) {
+    const StringHasher hasher(std::make_shared<ScriptedEncryptor>(orvane::Data()));
+    EXPECT_EQ(failureOf(hasher, "caf\xe9"), StringHasherError::Case::unexpectedStringEncoding);
+    EXPECT_EQ(failureOf(hasher, "caf\xc3\xa9"), std::nullopt);
+}
+
+TEST(StringHasherError, bridgesWithItsTextAsOnlyEntry) {
+    const StringHasherError encoding(StringHasherError::Case::unexpectedStringEncoding);
+    const orvane::NSError bridged = encoding.toNSError();
+    EXPECT_EQ(bridged.domain(), "TarvelOrvane.StringHasherError");
+    EXPECT_EQ(bridged.code(), 0);
+    EXPECT_EQ(bridged.userInfo(),
+              (orvane::ObjectDictionary{{"NSDebugDescription", "Could not parse string using UTF8"}}));
+    const StringHasherError hash(StringHasherError::Case::hashError);
+    EXPECT_EQ(hash.toNSError().code(), 1);
+    EXPECT_EQ(hash.debugDescription(), "Could not compute hash");
+    EXPECT_EQ((std::unordered_set<StringHasherError>{encoding, hash, StringHasherError(encoding.errorCase())})
+                  .size(),
+              2u);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include "Data/XMLPropertyList.hpp"
+
+#include <gtest/gtest.h>
+
+#include <plist/plist.h>
+
+#include <string>
+
+namespace {
+
+using orvane::XMLPropertyList;
+
+std::string nestedArrays(std::size_t depth, const std::string& middle = "<true/>") {
+    std::string text = "<plist>";
+    for (std::size_t level = 0; level < depth; ++level) {
+        text += "<array>";
+    }
+    text += middle;
+    for (std::size_t level = 0; level < depth; ++level) {
+        text += "</array>";
+    }
+    return text + "</plist>";
+}
+
+TEST(XMLPropertyList, acceptsLibplistsOwnOutputAndTheUsualDecorations) {
+    orvane::PropertyListNode tree(plist_new_dict());
+    plist_dict_set_item(tree.get(), "text", plist_new_string("a < b & \"c\" > d"));
+    plist_dict_set_item(tree.get(), "list", plist_new_array());
+    const auto written = XMLPropertyList::serialize(tree.get());
+    ASSERT_TRUE(written);
+    const orvane::PropertyListNode back = XMLPropertyList::parse(*written);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(XMLPropertyList::serialize(back.get()), written);
+
+    EXPECT_TRUE(XMLPropertyList::parse(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\"><dict><key>k</key><string><![CDATA[x & y]]></string></dict></plist>\n"));
+}
+
+TEST(XMLPropertyList, boundsNestingAndSize) {
+    const XMLPropertyList::Limits limits{.maximumDepth = 8, .maximumExpandedNodes = 9};
+    EXPECT_EQ(XMLPropertyList::findProblem(nestedArrays(8), limits), std::nullopt);
+    EXPECT_EQ(XMLPropertyList::findProblem(nestedArrays(9), limits), "nested too deeply");
+    // An empty container and a nested wrapper are levels too.
+    EXPECT_EQ(XMLPropertyList::findProblem(nestedArrays(8, "<dict/>"), limits), "nested too deeply");
+    EXPECT_EQ(XMLPropertyList::findProblem("<plist><plist><true/></plist></plist>", {.maximumDepth = 0}),
+              "nested too deeply");
+    EXPECT_EQ(XMLPropertyList::findProblem(nestedArrays(8, "<true/><true/>"), limits), "too many elements");
+
+    EXPECT_TRUE(XMLPropertyList::parse(nestedArrays(256)));
+    EXPECT_FALSE(XMLPropertyList::parse(nestedArrays(257)));
+    // Unclosed dictionaries a million deep crash libplist 2.2's parser.
+    std::string unclosed = "<plist>";
+    for (int level = 0; level < 1'000'000; ++level) {
+        unclosed += "<dict><key>a</key>";
+    }
+    EXPECT_FALSE(XMLPropertyList::parse(unclosed));
+}
+
+// Each of these could make libplist see elements the scan did not count, or
+// is not XML at all.
+TEST(XMLPropertyList, refusesAmbiguousOrMalformedMarkup) {
+    const std::string cases[] = {
+        std::string("<plist><true/>\0</plist>", 23),
+        "<plist><!-- </array><array> --><true/></plist>",
+        "<plist><!-- a > b --><true/></plist>",
+        "<plist><string><![CDATA[<array>]]></string></plist>",
+        "<?pi <array> ?><plist><true/></plist>",
+        "<!DOCTYPE plist [ <!ENTITY x \"y\"> ]><plist><true/></plist>",
+        "<!DOCTYPE plist PUBLIC \"a>b\"><plist><true/></plist>",
+        "<!ELEMENT x><plist><true/></plist>",
+        "<plist><array a=\"/>\"><true/></array></plist>",
+        "<plist><array a='x'><true/></array></plist>",
+        "<plist><array a=x/><true/></array></plist>",
+        "<plist><array/ ></plist>",
+        "<plist><array><true/></dict></plist>",
+        "<plist><string>a<true/>b</string></plist>",
+        "<plist><string>a</array></string></plist>",
+        "<plist>< true/></plist>",
+        "<plist><array><true/></array>",
+    };
+    for (const std::string& text : cases) {
+        EXPECT_NE(XMLPropertyList::findProblem(text), std::nullopt) << text;
+        EXPECT_FALSE(XMLPropertyList::parse(text)) << text;
+    }
+}
+
+}  // namespace
