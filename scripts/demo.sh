@@ -1,11 +1,71 @@
 #!/usr/bin/env bash
-# The demonstration: installs what is missing, builds, and runs orvane-demo.
+# The demonstration: installs what is missing, builds, runs orvane-demo, then
+# tours `orvane keychain`. The tour always runs inside
+# scripts/with-test-keyring.sh, a throwaway gnome-keyring on a private session
+# bus, so it never writes to the user's own keyring.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# keychain_tour ORVANE: store, fetch, a migration and a removal, each command
+# printed before it runs. Called inside the private keyring (see below).
+keychain_tour() {
+  local orvane=$1 scratch status
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' RETURN
+  show() { printf '\n$ %s\n' "$*"; }
+
+  echo
+  echo "== Keychain (orvane keychain, on a throwaway keyring)"
+  head -c 32 /dev/urandom >"$scratch/secret"
+  show "orvane keychain store --account alice --service com.orvane.demo --name 'Demo vault' --acl /bin/sh < 32 random bytes"
+  "$orvane" keychain store --account alice --service com.orvane.demo --name 'Demo vault' --acl /bin/sh <"$scratch/secret"
+
+  show "orvane keychain fetch --account alice --service com.orvane.demo --acl /bin/sh > fetched"
+  "$orvane" keychain fetch --account alice --service com.orvane.demo --acl /bin/sh >"$scratch/fetched"
+  cmp -s "$scratch/secret" "$scratch/fetched" &&
+    echo "fetched $(wc -c <"$scratch/fetched") bytes, identical to the stored ones"
+
+  show "orvane keychain store --account alice --service com.orvane.demo < other bytes   # the item exists"
+  status=0
+  printf 'other' | "$orvane" keychain store --account alice --service com.orvane.demo 2>&1 || status=$?
+  echo "exit status $status"
+
+  show "orvane keychain fetch --account alice --service com.orvane.demo   # no --acl: the item trusts /bin/sh"
+  status=0
+  "$orvane" keychain fetch --account alice --service com.orvane.demo 2>&1 >/dev/null || status=$?
+  echo "exit status $status"
+
+  show "printf 'old password' | orvane keychain store --account alice --service com.orvane.demo.legacy --acl /bin/sh"
+  printf 'old password' | "$orvane" keychain store --account alice --service com.orvane.demo.legacy --acl /bin/sh
+
+  show "orvane keychain fetch --account alice --service com.orvane.demo.v2 --acl /bin/sh --migrating-from alice:com.orvane.demo.legacy"
+  "$orvane" keychain fetch --account alice --service com.orvane.demo.v2 --acl /bin/sh \
+    --migrating-from alice:com.orvane.demo.legacy
+  echo
+
+  show "orvane keychain fetch --account alice --service com.orvane.demo.legacy --acl /bin/sh   # the older item stays"
+  "$orvane" keychain fetch --account alice --service com.orvane.demo.legacy --acl /bin/sh
+  echo
+
+  show "orvane keychain remove --account alice --service com.orvane.demo"
+  "$orvane" keychain remove --account alice --service com.orvane.demo
+  show "orvane keychain fetch --account alice --service com.orvane.demo --acl /bin/sh"
+  status=0
+  "$orvane" keychain fetch --account alice --service com.orvane.demo --acl /bin/sh 2>&1 || status=$?
+  echo "exit status $status: no such item"
+}
+
+if [ "${1:-}" = "--keychain-tour" ]; then
+  keychain_tour "$2"
+  exit 0
+fi
+
 build=${ORVANE_BUILD_DIR:-$root/build/demo}
 
 bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=OFF
-cmake --build "$build" --target orvane-demo
+cmake --build "$build" --target orvane-demo orvane
 "$build/Tools/orvane-demo" --verbose --mode Fast
+
+bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"

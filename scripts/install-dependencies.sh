@@ -8,7 +8,7 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config git
   # library dependencies
-  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev
+  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev python3

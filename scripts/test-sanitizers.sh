@@ -12,6 +12,7 @@ asan=$root/build/asan
 cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE_ADDRESS=ON -DORVANE_BUILD_TOOLS=OFF
 cmake --build "$asan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ORVANE_REQUIRE_KEYRING=1 bash "$root/scripts/with-test-keyring.sh" \
   ctest --test-dir "$asan" --output-on-failure --timeout 600
 
 bash "$root/scripts/fuzz.sh" "$fuzz_seconds"

@@ -9,4 +9,4 @@ build=${ORVANE_BUILD_DIR:-$root/build/test}
 bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$build"
-ctest --test-dir "$build" --output-on-failure --timeout 300
+ORVANE_REQUIRE_KEYRING=1 bash "$root/scripts/with-test-keyring.sh" ctest --test-dir "$build" --output-on-failure --timeout 300

@@ -1,0 +1,38 @@
+// CommandLine: reads the `orvane` command line into a KeychainRequest.
+//
+//   orvane keychain store   --account A --service S [--name N] [--descriptor D] [--acl PATH]...
+//   orvane keychain replace --account A --service S [--name N] [--descriptor D] [--acl PATH]...
+//   orvane keychain fetch   --account A --service S [--name N] [--descriptor D] [--acl PATH]...
+//                           [--migrating-from ACCOUNT:SERVICE]
+//                           [--migrating-insecurely-from ACCOUNT:SERVICE]
+//                           [--replacing-with-file FILE] [--bypassing-acl-checks]
+//   orvane keychain remove  --account A --service S
+//
+// --help (at any level) prints usage and the exit statuses on `out`; a
+// command line that cannot be understood prints one line on `err` and asks
+// for ExitStatus::usage. Either way no request is returned.
+//
+// Touches no keychain or file (beyond checking that a replacement file
+// exists); one thread at a time.
+//
+//   const auto parsed = orvane::cli::parseCommandLine(argc, argv, std::cout, std::cerr);
+//   if (!parsed.request) return static_cast<int>(parsed.status);
+#pragma once
+
+#include "orvane/ExitStatus.hpp"
+#include "orvane/KeychainRequest.hpp"
+
+#include <iosfwd>
+#include <optional>
+
+namespace orvane::cli {
+
+struct ParsedCommandLine {
+    std::optional<KeychainRequest> request;
+    // The status to exit with when there is no request.
+    ExitStatus status = ExitStatus::success;
+};
+
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace orvane::cli
