@@ -1,6 +1,7 @@
 #include "Data/PropertyListSerialization.hpp"
 
 #include "Data/XMLPropertyList.hpp"
+#include "Platform/UTF8Validation.hpp"
 
 #include <plist/plist.h>
 
@@ -57,7 +58,7 @@ Date dateValue(void* node) {
 
 // A string XML can carry and libplist can take as a C string.
 bool isWritableString(const std::string& text) {
-    return text.find('\0') == std::string::npos && isValidUtf8(text);
+    return text.find('\0') == std::string::npos && isValidUTF8(text);
 }
 
 ObjectDictionary dictionaryFromNode(void* node, std::size_t depth, std::size_t maximumDepth);

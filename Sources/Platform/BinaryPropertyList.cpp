@@ -1,4 +1,5 @@
 #include "Platform/BinaryPropertyList.hpp"
+#include "Platform/UTF8Validation.hpp"
 
 #include <plist/plist.h>
 
@@ -592,7 +593,7 @@ std::optional<Data> BinaryPropertyList::serialize(void* root) {
 }
 
 PropertyListNode BinaryPropertyList::makeString(std::string_view utf8) {
-    if (!isValidUtf8(utf8)) {
+    if (!isValidUTF8(utf8)) {
         return {};
     }
     if (utf8.find('\0') == std::string_view::npos) {
@@ -617,46 +618,6 @@ PropertyListNode BinaryPropertyList::makeString(std::string_view utf8) {
     }
     list.insert(list.end(), trailer.begin(), trailer.end());
     return parse(list);
-}
-
-bool isValidUtf8(std::string_view text) noexcept {
-    for (std::size_t index = 0; index < text.size();) {
-        const auto lead = static_cast<std::uint8_t>(text[index]);
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if (lead < 0x80) {
-            ++index;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - index < length) {
-            return false;
-        }
-        for (std::size_t next = 1; next < length; ++next) {
-            const auto continuation = static_cast<std::uint8_t>(text[index + next]);
-            if ((continuation & 0xC0) != 0x80) {
-                return false;
-            }
-            codePoint = (codePoint << 6) | (continuation & 0x3F);
-        }
-        const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-        if (overlong || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
-            return false;
-        }
-        index += length;
-    }
-    return true;
 }
 
 }  // namespace orvane

@@ -96,8 +96,4 @@ public:
     static PropertyListNode makeString(std::string_view utf8);
 };
 
-// Whether `text` is well-formed UTF-8 (no overlongs, surrogates or values past
-// U+10FFFF); NUL bytes are allowed.
-bool isValidUtf8(std::string_view text) noexcept;
-
 }  // namespace orvane

@@ -2,6 +2,7 @@
 
 #include "Platform/BinaryPropertyList.hpp"
 #include "Platform/NSException.hpp"
+#include "Platform/UTF8Validation.hpp"
 
 #include <plist/plist.h>
 
@@ -19,7 +20,7 @@ namespace {
 // as the platform's archiver does, so that "$class" stays ours. Nothing when
 // libplist cannot store the key (a NUL byte) or it is not UTF-8.
 std::optional<std::string> storedKey(std::string_view key) {
-    if (key.find('\0') != std::string_view::npos || !isValidUtf8(key)) {
+    if (key.find('\0') != std::string_view::npos || !isValidUTF8(key)) {
         return std::nullopt;
     }
     // Appended, not "$" + key: g++ 12 at -O3 warns falsely (-Wrestrict) on that.
@@ -279,7 +280,7 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::classUid(
     if (auto found = classes.find(name); found != classes.end()) {
         return found->second;
     }
-    if (name.find('\0') != std::string::npos || !isValidUtf8(name)) {
+    if (name.find('\0') != std::string::npos || !isValidUTF8(name)) {
         return std::nullopt;
     }
     PropertyListNode hierarchy(plist_new_array());

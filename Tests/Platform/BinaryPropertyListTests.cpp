@@ -432,13 +432,3 @@ TEST(BinaryPropertyList, keepsStringsThatLibplistWouldMangle) {
     }
     EXPECT_FALSE(BinaryPropertyList::makeString("\xFF"));
 }
-
-TEST(BinaryPropertyList, recognisesUtf8) {
-    EXPECT_TRUE(orvane::isValidUtf8(""));
-    EXPECT_TRUE(orvane::isValidUtf8(std::string_view("a\0b", 3)));
-    EXPECT_TRUE(orvane::isValidUtf8("\xC3\xA9\xE2\x9C\x93\xF0\x9F\x94\x91\xF4\x8F\xBF\xBF"));
-    for (std::string_view bad : {"\x80", "\xC0\xAF", "\xC3", "\xE0\x80\xAF", "\xED\xA0\x80",
-                                 "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xC3\x28"}) {
-        EXPECT_FALSE(orvane::isValidUtf8(bad)) << bad;
-    }
-}

@@ -1,11 +1,11 @@
 #include "Platform/SystemLog.hpp"
+#include "Support/StandardErrorCapture.hpp"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -14,24 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Runs `write` with file descriptor 2 sent to a temporary file; returns what it wrote.
-template <class Write>
-std::string capturedStandardError(Write write) {
-    std::FILE* file = std::tmpfile();
-    const int saved = ::dup(STDERR_FILENO);
-    ::dup2(::fileno(file), STDERR_FILENO);
-    write();
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        text.push_back(static_cast<char>(c));
-    }
-    std::fclose(file);
-    return text;
-}
 
 std::string escapedForRegex(std::string_view text) {
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
@@ -50,23 +32,23 @@ std::regex loggedLine(std::string_view line) {
 TEST(SystemLog, writesTheLineVerbatimNeverAsAFormat) {
     for (const std::string line : {"Could not write to: file:///tmp/100%25%20done %n %s %d %% %",
                                    R"(C:\temp\n is a backslash, not a newline)", ""}) {
-        const std::string output = capturedStandardError([&] { orvane::systemLog(line); });
+        const std::string output = testsupport::capturedStandardError([&] { orvane::systemLog(line); });
         EXPECT_TRUE(std::regex_match(output, loggedLine(line))) << output;
     }
     const std::string output =
-        capturedStandardError([] { orvane::NSLog("File doesn't exist at: /tmp/50% off"); });
+        testsupport::capturedStandardError([] { orvane::NSLog("File doesn't exist at: /tmp/50% off"); });
     EXPECT_TRUE(std::regex_match(output, loggedLine("File doesn't exist at: /tmp/50% off"))) << output;
 }
 
 TEST(SystemLog, keepsEveryCallOnOneLine) {
-    const std::string output = capturedStandardError([] { orvane::systemLog("a\nb\r\nc\n"); });
+    const std::string output = testsupport::capturedStandardError([] { orvane::systemLog("a\nb\r\nc\n"); });
     EXPECT_TRUE(std::regex_match(output, loggedLine(R"(a\nb\r\nc\n)"))) << output;
 }
 
 TEST(SystemLog, linesFromManyThreadsNeverInterleave) {
     constexpr int threadCount = 4;
     constexpr int linesPerThread = 50;
-    const std::string output = capturedStandardError([] {
+    const std::string output = testsupport::capturedStandardError([] {
         std::vector<std::jthread> threads;
         for (int t = 0; t < threadCount; ++t) {
             threads.emplace_back([t] {

@@ -16,18 +16,24 @@ std::string capturedStandardError(const std::function<void()>& run) {
     std::fflush(stderr);
     const int saved = ::dup(STDERR_FILENO);
     ::dup2(::fileno(file), STDERR_FILENO);
-    try {
-        run();
-    } catch (...) {
-        std::fflush(stderr);
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-        std::fclose(file);
-        throw;
+    // Descriptor 2 is restored however `run` ends.
+    struct Restore {
+        int saved;
+        ~Restore() {
+            std::fflush(stderr);
+            ::dup2(saved, STDERR_FILENO);
+            ::close(saved);
+        }
+    };
+    {
+        const Restore restore{saved};
+        try {
+            run();
+        } catch (...) {
+            std::fclose(file);
+            throw;
+        }
     }
-    std::fflush(stderr);
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
     std::string text;
     std::rewind(file);
     for (int c; (c = std::fgetc(file)) != EOF;) {

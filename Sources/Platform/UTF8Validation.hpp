@@ -9,14 +9,19 @@
 //
 // Thread safety: a pure function.
 //
-//   orvane::isValidUTF8(orvane::Data(std::string_view("caf\xc3\xa9")).bytes());   // true
+//   orvane::isValidUTF8(std::string_view("caf\xc3\xa9"));   // true
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace orvane {
 
 bool isValidUTF8(std::span<const std::uint8_t> bytes) noexcept;
+
+inline bool isValidUTF8(std::string_view text) noexcept {
+    return isValidUTF8(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
 
 }  // namespace orvane

@@ -1,4 +1,4 @@
-#include "Data/UTF8Validation.hpp"
+#include "Platform/UTF8Validation.hpp"
 
 #include <cstddef>
 #include <cstring>
