@@ -10,7 +10,7 @@
 #include "Keychain/KeychainFetchOptions.hpp"
 #include "Keychain/KeychainKey.hpp"
 #include "Keychain/SecKeychainProxy.hpp"
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <benchmark/benchmark.h>
 #include <libsecret/secret.h>

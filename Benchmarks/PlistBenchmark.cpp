@@ -4,7 +4,7 @@
 // Both sides read the file anew on every iteration, as PlistProxy does.
 #include "Data/PlistProxy.hpp"
 #include "Data/PropertyListSerialization.hpp"
-#include "Platform/BinaryPropertyList.hpp"
+#include "Platform/Archive/BinaryPropertyList.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 // counters in milliseconds. Beside it, the same for a plain thread sleeping
 // until the deadline.
 #include "Concurrency/ThrottledRunner.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/DispatchSemaphore.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchSemaphore.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -3,10 +3,10 @@
 // Besides crashes, leaks, hangs and memory blow-ups, it checks one property:
 // whatever the unarchiver builds, the archiver can write again (strings that
 // are not UTF-8 aside), and that archive must unarchive.
-#include "Platform/Data.hpp"
-#include "Platform/NSCoding.hpp"
-#include "Platform/NSKeyedArchiver.hpp"
-#include "Platform/NSKeyedUnarchiver.hpp"
+#include "Platform/Foundation/Data.hpp"
+#include "Platform/Archive/NSCoding.hpp"
+#include "Platform/Archive/NSKeyedArchiver.hpp"
+#include "Platform/Archive/NSKeyedUnarchiver.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 // same value back (a note whose text is not UTF-8 aside: it cannot be
 // archived).
 #include "Data/BinarySerializable.hpp"
-#include "Platform/NSKeyedArchiver.hpp"
+#include "Platform/Archive/NSKeyedArchiver.hpp"
 
 #include <cstddef>
 #include <cstdint>

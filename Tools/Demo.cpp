@@ -11,12 +11,12 @@
 #include "Core/ExceptionUtils.hpp"
 #include "Core/Flatten.hpp"
 #include "Core/Result.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/MainLoop.hpp"
-#include "Platform/NSError.hpp"
-#include "Platform/NSException.hpp"
-#include "Platform/NSKeyedArchiver.hpp"
-#include "Platform/NSKeyedUnarchiver.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
+#include "Platform/Foundation/NSError.hpp"
+#include "Platform/Foundation/NSException.hpp"
+#include "Platform/Archive/NSKeyedArchiver.hpp"
+#include "Platform/Archive/NSKeyedUnarchiver.hpp"
 
 #include <chrono>
 #include <iostream>

@@ -34,8 +34,8 @@
 //   queue->addOperation(std::make_shared<Download>(client, url));
 #pragma once
 
-#include "Platform/Operation.hpp"
-#include "Platform/OperationQueue.hpp"
+#include "Platform/Dispatch/Operation.hpp"
+#include "Platform/Dispatch/OperationQueue.hpp"
 
 #include <atomic>
 #include <memory>

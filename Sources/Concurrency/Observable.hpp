@@ -25,7 +25,7 @@
 #pragma once
 
 #include "Concurrency/ThreadSafeSequence.hpp"
-#include "Platform/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
 
 #include <functional>
 #include <memory>

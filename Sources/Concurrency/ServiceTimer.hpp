@@ -28,7 +28,7 @@
 #pragma once
 
 #include "Concurrency/ServiceTimerProviding.hpp"
-#include "Platform/RunLoopTimer.hpp"
+#include "Platform/Dispatch/RunLoopTimer.hpp"
 
 #include <memory>
 #include <string>

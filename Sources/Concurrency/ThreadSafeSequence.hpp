@@ -35,8 +35,8 @@
 //   for (const auto& name : *names) { ... }
 #pragma once
 
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/NSObject.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Foundation/NSObject.hpp"
 
 #include <concepts>
 #include <cstddef>

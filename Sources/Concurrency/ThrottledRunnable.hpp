@@ -11,7 +11,7 @@
 //   }
 #pragma once
 
-#include "Platform/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "Concurrency/ThrottledRunner.hpp"
 
-#include "Platform/DispatchTime.hpp"
+#include "Platform/Dispatch/DispatchTime.hpp"
 
 #include <utility>
 

@@ -27,8 +27,8 @@
 #pragma once
 
 #include "Concurrency/ThrottledRunnable.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/DispatchWorkItem.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchWorkItem.hpp"
 
 #include <memory>
 #include <mutex>

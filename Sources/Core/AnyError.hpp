@@ -24,8 +24,8 @@
 //   orvane::NSError bridged(wrapped);      // domain "", code -1 (see NSError)
 #pragma once
 
-#include "Platform/Error.hpp"
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/Error.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 
 #include <concepts>
 #include <exception>

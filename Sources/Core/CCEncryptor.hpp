@@ -17,7 +17,7 @@
 //   std::optional<orvane::Data> digest = encryptor.computeHash(orvane::Data("abc").bytes());
 #pragma once
 
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <cstdint>
 #include <optional>

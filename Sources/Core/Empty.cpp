@@ -1,6 +1,6 @@
 #include "Core/Empty.hpp"
 
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 namespace orvane {
 

@@ -13,8 +13,8 @@
 //   auto back = orvane::NSKeyedUnarchiver::unarchivedObject<orvane::Empty>(*data);
 #pragma once
 
-#include "Platform/NSCoding.hpp"
-#include "Platform/NSObject.hpp"
+#include "Platform/Archive/NSCoding.hpp"
+#include "Platform/Foundation/NSObject.hpp"
 
 #include <memory>
 #include <string_view>

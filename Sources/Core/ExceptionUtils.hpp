@@ -16,8 +16,8 @@
 //       [&](const orvane::NSException& exception) { report(exception.name()); });
 #pragma once
 
-#include "Platform/NSException.hpp"
-#include "Platform/NSObject.hpp"
+#include "Platform/Foundation/NSException.hpp"
+#include "Platform/Foundation/NSObject.hpp"
 
 #include <functional>
 

@@ -20,9 +20,9 @@
 //                       orvane::NotificationCenter::defaultCenter(), std::nullopt);
 #pragma once
 
-#include "Platform/NSObject.hpp"
-#include "Platform/Notification.hpp"
-#include "Platform/NotificationCenter.hpp"
+#include "Platform/Foundation/NSObject.hpp"
+#include "Platform/Foundation/Notification.hpp"
+#include "Platform/Foundation/NotificationCenter.hpp"
 
 #include <concepts>
 #include <memory>

@@ -28,7 +28,7 @@
 #pragma once
 
 #include "Core/Empty.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <any>
 #include <concepts>

@@ -18,7 +18,7 @@
 //   });
 #pragma once
 
-#include "Platform/DispatchSemaphore.hpp"
+#include "Platform/Dispatch/DispatchSemaphore.hpp"
 
 #include <atomic>
 #include <concepts>

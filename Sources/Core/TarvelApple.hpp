@@ -20,7 +20,7 @@
 //   auto child = tarvelapple::first<LoginCoordinator>(childCoordinators);
 #pragma once
 
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <filesystem>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "Data/BinarySerializable.hpp"
 
-#include "Platform/NSKeyedArchiver.hpp"
+#include "Platform/Archive/NSKeyedArchiver.hpp"
 
 #include <cmath>
 #include <cstring>

@@ -62,11 +62,11 @@
 #pragma once
 
 #include "Data/JSONObjectParser.hpp"
-#include "Platform/Data.hpp"
-#include "Platform/NSCoding.hpp"
-#include "Platform/NSKeyedUnarchiver.hpp"
-#include "Platform/NSObject.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Data.hpp"
+#include "Platform/Archive/NSCoding.hpp"
+#include "Platform/Archive/NSKeyedUnarchiver.hpp"
+#include "Platform/Foundation/NSObject.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <nlohmann/json.hpp>
 

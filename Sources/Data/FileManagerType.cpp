@@ -1,7 +1,7 @@
 #include "Data/FileManagerType.hpp"
 
 #include "Core/TarvelApple.hpp"
-#include "Platform/SystemLog.hpp"
+#include "Platform/Foundation/SystemLog.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

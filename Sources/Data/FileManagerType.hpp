@@ -34,7 +34,7 @@
 //   std::optional<std::uint64_t> bytes = lock.size();   // 0
 #pragma once
 
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <cstdint>
 #include <optional>

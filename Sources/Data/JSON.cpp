@@ -1,7 +1,7 @@
 #include "Data/JSON.hpp"
 
 #include "Data/JSONObjectParser.hpp"
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -28,8 +28,8 @@
 
 #include "Data/JSONError.hpp"
 #include "Data/ValueTypeName.hpp"
-#include "Platform/Object.hpp"
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/Object.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <cstdint>
 #include <span>

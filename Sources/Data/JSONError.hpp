@@ -21,8 +21,8 @@
 //   }
 #pragma once
 
-#include "Platform/Error.hpp"
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/Error.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <optional>
 #include <string>

@@ -20,7 +20,7 @@
 //   std::optional<orvane::ObjectDictionary> top = orvane::JSONObjectParser::parseDictionary(bytes);
 #pragma once
 
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -36,7 +36,7 @@
 #pragma once
 
 #include "Data/FileManagerType.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <optional>
 #include <string_view>

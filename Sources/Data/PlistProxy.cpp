@@ -1,7 +1,7 @@
 #include "Data/PlistProxy.hpp"
 
 #include "Data/PropertyListFile.hpp"
-#include "Platform/SystemLog.hpp"
+#include "Platform/Foundation/SystemLog.hpp"
 
 namespace orvane {
 

@@ -33,9 +33,9 @@
 //   std::optional<std::int64_t> count = preferences.readInt("theme");      // nothing
 #pragma once
 
-#include "Platform/Date.hpp"
-#include "Platform/Object.hpp"
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/Date.hpp"
+#include "Platform/Foundation/Object.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -19,8 +19,8 @@
 //   bool saved = orvane::PropertyListFile::write(settings, url);
 #pragma once
 
-#include "Platform/Object.hpp"
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/Object.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "Data/PropertyListSerialization.hpp"
 
 #include "Data/XMLPropertyList.hpp"
-#include "Platform/UTF8Validation.hpp"
+#include "Platform/Foundation/UTF8Validation.hpp"
 
 #include <plist/plist.h>
 

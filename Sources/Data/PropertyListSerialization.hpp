@@ -30,9 +30,9 @@
 //   std::optional<std::string> xml = orvane::PropertyListSerialization::xmlData(orvane::Object(*settings));
 #pragma once
 
-#include "Platform/BinaryPropertyList.hpp"
-#include "Platform/Date.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Archive/BinaryPropertyList.hpp"
+#include "Platform/Foundation/Date.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "Data/SerializationError.hpp"
 
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 
 namespace orvane {
 

@@ -16,7 +16,7 @@
 //   if (!note) throw orvane::SerializationError::decodingError("not a note");
 #pragma once
 
-#include "Platform/Error.hpp"
+#include "Platform/Foundation/Error.hpp"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "Data/StringHasher.hpp"
 
 #include "Data/StringHasherError.hpp"
-#include "Platform/UTF8Validation.hpp"
+#include "Platform/Foundation/UTF8Validation.hpp"
 
 #include <cstdint>
 #include <span>

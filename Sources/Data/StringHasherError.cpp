@@ -1,6 +1,6 @@
 #include "Data/StringHasherError.hpp"
 
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 
 #include <string>
 

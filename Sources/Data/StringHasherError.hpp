@@ -17,7 +17,7 @@
 //   }
 #pragma once
 
-#include "Platform/Error.hpp"
+#include "Platform/Foundation/Error.hpp"
 
 #include <cstddef>
 #include <functional>

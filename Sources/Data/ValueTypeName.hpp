@@ -23,11 +23,11 @@
 //   // "Dictionary<String, Array<Int>>"
 #pragma once
 
-#include "Platform/Data.hpp"
-#include "Platform/Date.hpp"
-#include "Platform/NSObject.hpp"
-#include "Platform/Object.hpp"
-#include "Platform/URL.hpp"
+#include "Platform/Foundation/Data.hpp"
+#include "Platform/Foundation/Date.hpp"
+#include "Platform/Foundation/NSObject.hpp"
+#include "Platform/Foundation/Object.hpp"
+#include "Platform/Foundation/URL.hpp"
 
 #include <concepts>
 #include <cstddef>

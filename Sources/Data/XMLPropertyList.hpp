@@ -35,7 +35,7 @@
 //   std::optional<std::string> xml = orvane::XMLPropertyList::serialize(root.get());
 #pragma once
 
-#include "Platform/BinaryPropertyList.hpp"
+#include "Platform/Archive/BinaryPropertyList.hpp"
 
 #include <optional>
 #include <string>

@@ -19,8 +19,8 @@
 //   }
 #pragma once
 
-#include "Platform/Data.hpp"
-#include "Platform/Error.hpp"
+#include "Platform/Foundation/Data.hpp"
+#include "Platform/Foundation/Error.hpp"
 
 #include <optional>
 #include <string_view>

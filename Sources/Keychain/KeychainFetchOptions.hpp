@@ -18,7 +18,7 @@
 #pragma once
 
 #include "Keychain/KeychainFetchOptionsKey.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <unordered_map>
 

@@ -21,7 +21,7 @@
 
 #include "Keychain/KeychainFetchOptions.hpp"
 #include "Keychain/KeychainKey.hpp"
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 namespace orvane {
 

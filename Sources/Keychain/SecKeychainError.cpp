@@ -1,6 +1,6 @@
 #include "Keychain/SecKeychainError.hpp"
 
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 
 #include <string>
 

@@ -14,7 +14,7 @@
 //   // "Error '-25299' saving key data for account: alice, service: com.example.vault"
 #pragma once
 
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <cstdint>
 #include <string_view>

@@ -38,7 +38,7 @@
 
 #include "Keychain/SecKeychainError.hpp"
 #include "Keychain/SecKeychainItem.hpp"
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -25,7 +25,7 @@
 //   auto back = orvane::TrustedApplicationIdentity::fromBlob(blob);   // same identity
 #pragma once
 
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <cstdint>
 #include <optional>

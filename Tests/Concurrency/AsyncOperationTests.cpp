@@ -1,6 +1,6 @@
 #include "Concurrency/AsyncOperation.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/OperationQueue.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/OperationQueue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "Concurrency/Observable.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/MainLoop.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
 
 #include <gtest/gtest.h>
 

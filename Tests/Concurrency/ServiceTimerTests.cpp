@@ -1,5 +1,5 @@
 #include "Concurrency/ServiceTimer.hpp"
-#include "Platform/MainLoop.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Concurrency/ThrottledRunner.hpp"
-#include "Platform/DispatchQueue.hpp"
-#include "Platform/DispatchSemaphore.hpp"
-#include "Platform/MainLoop.hpp"
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchSemaphore.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "Core/Empty.hpp"
 
-#include "Platform/NSKeyedArchiver.hpp"
-#include "Platform/NSKeyedUnarchiver.hpp"
-#include "Platform/Object.hpp"
+#include "Platform/Archive/NSKeyedArchiver.hpp"
+#include "Platform/Archive/NSKeyedUnarchiver.hpp"
+#include "Platform/Foundation/Object.hpp"
 
 #include <gtest/gtest.h>
 

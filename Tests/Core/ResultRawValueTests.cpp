@@ -1,7 +1,7 @@
 #include "Core/AnyError.hpp"
 #include "Core/Result.hpp"
 
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <gtest/gtest.h>
 

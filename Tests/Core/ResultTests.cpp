@@ -1,6 +1,6 @@
 #include "Core/Result.hpp"
 
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Data/PlistProxy.hpp"
 
 #include "Data/PropertyListFile.hpp"
-#include "Platform/BinaryPropertyList.hpp"
+#include "Platform/Archive/BinaryPropertyList.hpp"
 #include "Support/StandardErrorCapture.hpp"
 #include "Support/TemporaryFolder.hpp"
 

@@ -1,7 +1,7 @@
 #include "Data/SerializationError.hpp"
 
-#include "Platform/ErrorKeys.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Data/StringHasher.hpp"
 
 #include "Data/StringHasherError.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <gtest/gtest.h>
 

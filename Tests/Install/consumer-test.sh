@@ -14,7 +14,7 @@ cmake --install "$build_dir" --prefix "$prefix" > "$work/install.log"
 
 library=$(find "$prefix" -name 'libtarvel-orvane.so.*.*.*' | head -n 1)
 [ -n "$library" ] || { echo "no versioned shared library installed"; exit 1; }
-[ -f "$prefix/include/TarvelOrvane/Platform/Data.hpp" ] || { echo "headers missing"; exit 1; }
+[ -f "$prefix/include/TarvelOrvane/Platform/Foundation/Data.hpp" ] || { echo "headers missing"; exit 1; }
 libdir=$(dirname "$library")
 
 # 1. CMake package.

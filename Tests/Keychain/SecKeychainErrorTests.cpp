@@ -1,7 +1,7 @@
 #include "Keychain/SecKeychainError.hpp"
 
 #include "Keychain/SecKeychainProxyType.hpp"
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 
 #include <gtest/gtest.h>
 

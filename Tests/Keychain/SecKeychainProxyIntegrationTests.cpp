@@ -10,8 +10,8 @@
 #include "Keychain/KeychainFetchOptions.hpp"
 #include "Keychain/KeychainKey.hpp"
 #include "Keychain/SecKeychainProxy.hpp"
-#include "Platform/ErrorKeys.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
 #include "Support/TemporaryFolder.hpp"
 #include "Support/TestKeyring.hpp"
 

@@ -2,7 +2,7 @@
 
 #include "Keychain/SecKeychainError.hpp"
 #include "Keychain/SecKeychainProxyType.hpp"
-#include "Platform/ErrorKeys.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
 #include "Support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>

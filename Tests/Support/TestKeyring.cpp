@@ -5,7 +5,7 @@
 #if ORVANE_WITH_SECRET_SERVICE
 
 #include "Keychain/SecKeychainProxy.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "Keychain/KeychainFetchError.hpp"
 #include "Keychain/SecKeychainError.hpp"
-#include "Platform/ErrorKeys.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "orvane/KeychainCommand.hpp"
 
-#include "Platform/Object.hpp"
+#include "Platform/Foundation/Object.hpp"
 #include "orvane/SecretIO.hpp"
 
 namespace orvane::cli {

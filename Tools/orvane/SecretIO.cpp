@@ -1,7 +1,7 @@
 #include "orvane/SecretIO.hpp"
 
-#include "Platform/ErrorKeys.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -11,7 +11,7 @@
 //   orvane::cli::writeAll(STDOUT_FILENO, secret, "standard output");
 #pragma once
 
-#include "Platform/Data.hpp"
+#include "Platform/Foundation/Data.hpp"
 
 #include <string>
 #include <string_view>

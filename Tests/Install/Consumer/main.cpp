@@ -1,6 +1,6 @@
 // Uses a few public types so that headers, library and link line are all exercised.
-#include "Platform/Data.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/Data.hpp"
+#include "Platform/Foundation/NSError.hpp"
 
 #include <iostream>
 

@@ -1,0 +1,202 @@
+#include "Platform/Dispatch/WorkerPool.hpp"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = DispatchTime::Clock;
+
+WorkerPool::Limits sharedLimits() {
+    const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
+    return WorkerPool::Limits{
+        .eagerThreads = std::max<std::size_t>(cores, 2),
+        .maxThreads = std::max<std::size_t>(64, 4 * cores),
+        .stallInterval = 10ms,
+        .idleTimeout = 5s,
+    };
+}
+
+// Jobs run through here so that an exception escaping one ends the process at
+// the throw, with its stack, instead of unwinding a worker.
+void runJob(const WorkerPool::Job& job) noexcept {
+    job();
+}
+
+void nameThisThread(const char* name) {
+    pthread_setname_np(pthread_self(), name);  // best effort: only shows in debuggers
+}
+
+}  // namespace
+
+WorkerPool& WorkerPool::shared() {
+    static WorkerPool* const pool = new WorkerPool(sharedLimits());
+    return *pool;
+}
+
+WorkerPool::WorkerPool(Limits limits) : limits_(limits) {}
+
+WorkerPool::~WorkerPool() {
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    for (IdleWorker* worker : idle_) {
+        worker->woken = true;
+        worker->wake.notify_one();
+    }
+    idle_.clear();
+    timerWake_.notify_all();
+    exited_.wait(lock, [this] { return threads_ == 0 && !timerRunning_; });
+}
+
+void WorkerPool::submit(Job job) {
+    const std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+    if (!idle_.empty()) {
+        // Each queued job claims its own idle worker, so a burst wakes as many.
+        IdleWorker* worker = idle_.back();
+        idle_.pop_back();
+        worker->woken = true;
+        worker->wake.notify_one();
+    } else if (threads_ < limits_.eagerThreads) {
+        startWorkerLocked();
+    } else if (!timerRunning_) {
+        startTimerLocked();  // it watches for a stall
+    } else if (!timerWatching_) {
+        timerWake_.notify_one();
+    }
+}
+
+void WorkerPool::submitAt(DispatchTime deadline, Job handOff) {
+    const std::lock_guard lock(mutex_);
+    const bool earliest = timed_.empty() || deadline.uptime < timed_.begin()->first.first;
+    timed_.emplace(TimerKey{deadline.uptime, timedSequence_++}, std::move(handOff));
+    if (!timerRunning_) {
+        startTimerLocked();
+    } else if (earliest) {
+        timerWake_.notify_one();
+    }
+}
+
+std::size_t WorkerPool::threadCount() const {
+    const std::lock_guard lock(mutex_);
+    return threads_;
+}
+
+std::size_t WorkerPool::peakThreadCount() const {
+    const std::lock_guard lock(mutex_);
+    return peakThreads_;
+}
+
+void WorkerPool::startWorkerLocked() {
+    try {
+        std::thread([this] { workerLoop(); }).detach();
+    } catch (const std::system_error&) {
+        return;  // out of threads: the timer's stall watch tries again later
+    }
+    ++threads_;
+    peakThreads_ = std::max(peakThreads_, threads_);
+}
+
+void WorkerPool::startTimerLocked() {
+    try {
+        std::thread([this] { timerLoop(); }).detach();
+    } catch (const std::system_error&) {
+        return;  // the next submission tries again
+    }
+    timerRunning_ = true;
+}
+
+bool WorkerPool::needsStallWatchLocked() const {
+    return !jobs_.empty() && idle_.empty() && threads_ < limits_.maxThreads;
+}
+
+void WorkerPool::workerLoop() {
+    nameThisThread("orvane-worker");
+    IdleWorker self;
+    std::unique_lock lock(mutex_);
+    while (true) {
+        if (!jobs_.empty()) {
+            Job job = std::move(jobs_.front());
+            jobs_.pop_front();
+            ++jobsTaken_;
+            lock.unlock();
+            runJob(job);
+            job = nullptr;  // the captures die here, not under the lock
+            lock.lock();
+            continue;
+        }
+        if (stopping_) {
+            break;
+        }
+        self.woken = false;
+        idle_.push_back(&self);
+        if (!self.wake.wait_for(lock, limits_.idleTimeout, [&] { return self.woken; })) {
+            // Nobody claimed this worker, so no job is waiting for it.
+            std::erase(idle_, &self);
+            break;
+        }
+    }
+    --threads_;
+    exited_.notify_all();
+}
+
+void WorkerPool::timerLoop() {
+    nameThisThread("orvane-timer");
+    std::unique_lock lock(mutex_);
+    std::uint64_t progressSeen = 0;
+    Clock::time_point lastCheck;
+    while (!stopping_) {
+        const auto now = Clock::now();
+        if (!timed_.empty() && timed_.begin()->first.first <= now) {
+            std::vector<Job> due;
+            while (!timed_.empty() && timed_.begin()->first.first <= now) {
+                due.push_back(std::move(timed_.begin()->second));
+                timed_.erase(timed_.begin());
+            }
+            lock.unlock();
+            for (const Job& handOff : due) {
+                runJob(handOff);
+            }
+            due.clear();
+            lock.lock();
+            continue;
+        }
+
+        // Queued work with no idle worker: if no job has been taken for a
+        // whole interval, the running jobs are blocked or long, so add a worker.
+        const bool stalled = needsStallWatchLocked();
+        if (stalled && (!timerWatching_ || jobsTaken_ != progressSeen)) {
+            progressSeen = jobsTaken_;
+            lastCheck = now;
+        } else if (stalled && now - lastCheck >= limits_.stallInterval) {
+            startWorkerLocked();
+            lastCheck = now;
+        }
+        timerWatching_ = stalled;
+
+        std::optional<Clock::time_point> wake;
+        if (!timed_.empty()) {
+            wake = timed_.begin()->first.first;
+        }
+        if (timerWatching_) {
+            wake = std::min(wake.value_or(Clock::time_point::max()), lastCheck + limits_.stallInterval);
+        }
+        if (wake) {
+            timerWake_.wait_until(lock, *wake);
+        } else if (timerWake_.wait_for(lock, limits_.idleTimeout) == std::cv_status::timeout &&
+                   timed_.empty() && !needsStallWatchLocked()) {
+            break;
+        }
+    }
+    timerRunning_ = false;
+    timerWatching_ = false;
+    exited_.notify_all();
+}
+
+}  // namespace orvane

@@ -1,0 +1,405 @@
+#include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/DispatchSemaphore.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
+#include "Platform/Dispatch/WorkerPool.hpp"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using orvane::DispatchQueue;
+using orvane::DispatchSemaphore;
+using orvane::DispatchTime;
+using orvane::DispatchWorkItem;
+using orvane::MainLoop::runUntil;
+using Kind = DispatchQueue::Kind;
+
+// A one-shot signal that blocks wait on with a time limit, so a failing test
+// does not hang. Each call holds the semaphore itself, so the Gate may go
+// while a call that let the test go on is still inside it.
+class Gate {
+public:
+    void open() {
+        const auto semaphore = semaphore_;
+        semaphore->signal();
+    }
+    bool waitOpen(std::chrono::milliseconds limit = 10s) {
+        const auto semaphore = semaphore_;
+        if (!semaphore->wait(limit)) {
+            return false;
+        }
+        semaphore->signal();  // stays open for every other waiter
+        return true;
+    }
+
+private:
+    std::shared_ptr<DispatchSemaphore> semaphore_ = std::make_shared<DispatchSemaphore>(0);
+};
+
+// Counts the blocks inside at once, and the most ever.
+struct OverlapMeter {
+    std::atomic<int> inside = 0;
+    std::atomic<int> peak = 0;
+    void enter() {
+        const int now = ++inside;
+        for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
+        }
+    }
+    void leave() { --inside; }
+};
+
+TEST(DispatchQueue, serialQueueRunsEveryKindOfSubmissionAloneInOrder) {
+    auto queue = DispatchQueue::create("com.orvane.test.serial");
+    EXPECT_EQ(queue->label(), "com.orvane.test.serial");
+    OverlapMeter meter;
+    std::vector<int> order;  // a plain vector: TSan checks each hand-over between blocks
+    for (int i = 0; i < 200; ++i) {
+        auto block = [&, i] {
+            meter.enter();
+            order.push_back(i);
+            if (i % 50 == 0) {
+                std::this_thread::sleep_for(1ms);  // time for a second worker to overlap, if it could
+            }
+            meter.leave();
+        };
+        i % 3 == 0 ? queue->asyncBarrier(block) : i % 7 == 0 ? queue->sync(block) : queue->async(block);
+    }
+    const auto result = queue->sync([&] { return order; });
+    std::vector<int> expected(200);
+    for (int i = 0; i < 200; ++i) {
+        expected[static_cast<std::size_t>(i)] = i;
+    }
+    EXPECT_EQ(result, expected);
+    EXPECT_EQ(meter.peak, 1);
+}
+
+TEST(DispatchQueue, concurrentQueueOverlapsItsBlocks) {
+    // Each block waits for the other to start: both succeed only if they overlap.
+    auto queue = DispatchQueue::create("com.orvane.test.concurrent", Kind::concurrent);
+    Gate first, second;
+    std::atomic<int> met = 0, finished = 0;
+    queue->async([&] {
+        first.open();
+        met += second.waitOpen() ? 1 : 0;
+        ++finished;
+    });
+    queue->async([&] {
+        second.open();
+        met += first.waitOpen() ? 1 : 0;
+        ++finished;
+    });
+    EXPECT_TRUE(runUntil([&] { return finished == 2; }, 20s));
+    EXPECT_EQ(met, 2);
+}
+
+TEST(DispatchQueue, barrierRunsAloneAfterEarlierWorkAndBeforeLaterWork) {
+    auto queue = DispatchQueue::create("com.orvane.test.barrier", Kind::concurrent);
+    OverlapMeter readers;
+    std::atomic<bool> barrierInside = false;
+    std::atomic<int> violations = 0;
+    int generation = 0;  // plain int, written only by barriers: TSan sees any unordered read
+    constexpr int rounds = 20, readersPerRound = 8;
+    std::vector<int> seen(rounds * readersPerRound, -1);
+    for (int round = 0; round < rounds; ++round) {
+        for (int reader = 0; reader < readersPerRound; ++reader) {
+            queue->async([&, slot = static_cast<std::size_t>(round * readersPerRound + reader)] {
+                readers.enter();
+                violations += barrierInside ? 1 : 0;
+                seen[slot] = generation;
+                std::this_thread::sleep_for(100us);
+                readers.leave();
+            });
+        }
+        queue->asyncBarrier([&] {
+            barrierInside = true;
+            violations += readers.inside != 0 ? 1 : 0;
+            ++generation;
+            std::this_thread::sleep_for(200us);
+            barrierInside = false;
+        });
+    }
+    EXPECT_EQ(queue->sync([&] { return generation; }), rounds) << "a later sync read sees the last barrier";
+    EXPECT_EQ(violations, 0);
+    for (std::size_t slot = 0; slot < seen.size(); ++slot) {
+        EXPECT_EQ(seen[slot], static_cast<int>(slot) / readersPerRound) << "reader " << slot;
+    }
+    EXPECT_GT(readers.peak, 1) << "readers between barriers overlap";
+}
+
+TEST(DispatchQueue, barrierWaitsForARunningReadAndLaterReadsWaitForTheBarrier) {
+    auto queue = DispatchQueue::create("com.orvane.test.gate", Kind::concurrent);
+    std::atomic<bool> readerInside = false;
+    std::atomic<bool> barrierSawReader = false;
+    bool written = false;  // plain: TSan sees a read or write the queue leaves unordered
+    Gate readerEntered, releaseReader, barrierRan;
+    std::thread reader([&] {
+        queue->sync([&] {
+            readerInside = true;
+            readerEntered.open();
+            releaseReader.waitOpen();
+            readerInside = false;
+        });
+    });
+    ASSERT_TRUE(readerEntered.waitOpen());
+    queue->asyncBarrier([&] {
+        barrierSawReader = readerInside.load();
+        written = true;
+        barrierRan.open();
+    });
+    // This thread knows of the barrier, so does the one it starts: both reads
+    // wait for it, although the read that got in first still holds it up.
+    std::atomic<bool> laterReadSawWrite = false;
+    std::thread laterReader([&] { laterReadSawWrite = queue->sync([&] { return written; }); });
+    EXPECT_FALSE(barrierRan.waitOpen(30ms)) << "the barrier started while a read was running";
+    releaseReader.open();
+    EXPECT_TRUE(queue->sync([&] { return written; }));
+    reader.join();
+    laterReader.join();
+    EXPECT_TRUE(laterReadSawWrite);
+    EXPECT_FALSE(barrierSawReader);
+}
+
+TEST(DispatchQueue, readRightAfterThisThreadsBarrierSeesItsWrite) {
+    // Other threads keep reads running, so each barrier has readers to wait
+    // for and the read behind it races their departure.
+    auto queue = DispatchQueue::create("com.orvane.test.own-write", Kind::concurrent);
+    int value = 0;
+    std::atomic<bool> stop = false;
+    std::atomic<int> readerFailures = 0;
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r) {
+        readers.emplace_back([&] {
+            int last = 0;
+            while (!stop) {
+                const int seen = queue->sync([&] { return value; });
+                readerFailures += seen < last ? 1 : 0;  // writes never go back
+                last = seen;
+            }
+        });
+    }
+    int stale = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        queue->asyncBarrier([&, i] { value = i; });
+        stale += queue->sync([&] { return value; }) != i ? 1 : 0;
+    }
+    stop = true;
+    for (auto& thread : readers) {
+        thread.join();
+    }
+    EXPECT_EQ(stale, 0);
+    EXPECT_EQ(readerFailures, 0);
+}
+
+TEST(DispatchQueue, readersAndWritersOnManyThreadsKeepEveryBarrierWhole) {
+    // Each barrier moves both fields together, yielding in between; a read
+    // that overlapped one would see them apart. Every thread also reads its
+    // own last write back.
+    auto queue = DispatchQueue::create("com.orvane.test.stress", Kind::concurrent);
+    struct Pair {
+        long first = 0;
+        long second = 0;
+        bool apart() const {
+            const long seen = first;
+            std::this_thread::yield();
+            return seen != second;
+        }
+    } pair;
+    constexpr int threads = 6, rounds = 400;
+    std::vector<long> ownCount(threads, 0);  // each slot written only by barriers
+    std::atomic<int> torn = 0, missedOwnWrite = 0;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const auto slot = static_cast<std::size_t>(t);
+            for (int round = 1; round <= rounds; ++round) {
+                if (round % 3 == 0 || t % 2 == 0) {
+                    queue->asyncBarrier([&, slot] {
+                        ++pair.first;
+                        ++ownCount[slot];
+                        std::this_thread::yield();
+                        ++pair.second;
+                    });
+                }
+                if (round % 3 == 0) {
+                    queue->async([&] { torn += pair.apart() ? 1 : 0; });
+                }
+                const auto [apart, mine] = queue->sync([&] {
+                    return std::pair{pair.apart(), ownCount[slot]};
+                });
+                torn += apart ? 1 : 0;
+                const long expected = t % 2 == 0 ? round : round / 3;
+                missedOwnWrite += mine != expected ? 1 : 0;
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    queue->asyncBarrier([] {});  // the reads after it also wait for the async readers
+    const long total = queue->sync([&] { return pair.second; });
+    EXPECT_EQ(total, (threads / 2) * rounds + (threads - threads / 2) * (rounds / 3));
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(missedOwnWrite, 0);
+}
+
+TEST(DispatchQueue, syncWaitsForEarlierWorkAndRunsOnTheCallersThread) {
+    for (const Kind kind : {Kind::serial, Kind::concurrent}) {
+        auto queue = DispatchQueue::create("com.orvane.test.sync", kind);
+        int value = 0;
+        queue->asyncBarrier([&] {
+            std::this_thread::sleep_for(20ms);
+            value = 42;
+        });
+        EXPECT_EQ(queue->sync([&] { return value; }), 42);
+        EXPECT_EQ(queue->sync([] { return std::this_thread::get_id(); }), std::this_thread::get_id());
+        // An exception reaches the caller, and the queue goes on.
+        EXPECT_THROW(queue->sync([]() -> int { throw std::runtime_error("read failed"); }),
+                     std::runtime_error);
+        EXPECT_EQ(queue->sync([] { return 1; }), 1);
+        // The failed read left the queue: a barrier still gets its turn.
+        Gate barrierRan;
+        queue->asyncBarrier([&] { barrierRan.open(); });
+        EXPECT_TRUE(barrierRan.waitOpen());
+    }
+    EXPECT_EQ(DispatchQueue::global()->sync([] { return std::this_thread::get_id(); }),
+              std::this_thread::get_id());
+}
+
+TEST(DispatchQueue, cancelledItemNeverRunsAndCancellingARunningItemDoesNotStopIt) {
+    auto queue = DispatchQueue::create("com.orvane.test.cancel");
+    Gate hold;
+    queue->async([&] { hold.waitOpen(); });
+    std::atomic<int> ran = 0;
+    auto waiting = std::make_shared<DispatchWorkItem>([&] { ++ran; });
+    auto delayed = std::make_shared<DispatchWorkItem>([&] { ++ran; });
+    queue->async(waiting);
+    queue->asyncAfter(DispatchTime::now() + 0.03, delayed);
+    waiting->cancel();
+    delayed->cancel();
+    hold.open();
+    std::this_thread::sleep_for(60ms);
+    queue->sync([] {});
+    EXPECT_EQ(ran, 0);
+
+    Gate started, cancelled;
+    std::atomic<bool> finished = false;
+    auto running = std::make_shared<DispatchWorkItem>([&] {
+        started.open();
+        cancelled.waitOpen();
+        finished = true;
+    });
+    queue->async(running);
+    ASSERT_TRUE(started.waitOpen());
+    running->cancel();
+    cancelled.open();
+    queue->sync([] {});
+    EXPECT_TRUE(finished);
+}
+
+TEST(DispatchQueue, asyncAfterNeverRunsEarlyAndKeepsDeadlineOrder) {
+    for (const auto& queue : {DispatchQueue::create("com.orvane.test.after"), DispatchQueue::global()}) {
+        std::mutex mutex;
+        std::vector<int> order;
+        std::atomic<int> early = 0;
+        const auto start = DispatchTime::now();
+        for (int index = 3; index >= 0; --index) {  // submitted latest first
+            const DispatchTime deadline = start + 0.03 * (index + 1);
+            queue->asyncAfter(deadline, [&, index, deadline] {
+                early += DispatchTime::now() < deadline ? 1 : 0;
+                const std::lock_guard lock(mutex);
+                order.push_back(index);
+            });
+        }
+        EXPECT_TRUE(runUntil(
+            [&] {
+                const std::lock_guard lock(mutex);
+                return order.size() == 4;
+            },
+            10s));
+        EXPECT_EQ(early, 0);
+        if (queue->kind() == Kind::serial) {
+            EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+        }
+    }
+}
+
+TEST(DispatchQueue, blocksThatWaitForALaterBlockDoNotDeadlockThePool) {
+    // More waiting blocks than the pool starts at once: it must add workers
+    // until the releasing block gets one.
+    const int waiting = static_cast<int>(orvane::WorkerPool::shared().limits().eagerThreads) * 4 + 4;
+    ASSERT_LT(static_cast<std::size_t>(waiting), orvane::WorkerPool::shared().limits().maxThreads);
+    Gate release;
+    std::atomic<int> released = 0, finished = 0;
+    for (int i = 0; i < waiting; ++i) {
+        DispatchQueue::global()->async([&] {
+            released += release.waitOpen(20s) ? 1 : 0;
+            ++finished;
+        });
+    }
+    DispatchQueue::global()->async([&] { release.open(); });
+    EXPECT_TRUE(runUntil([&] { return finished == waiting; }, 30s));
+    EXPECT_EQ(released, waiting);
+}
+
+TEST(DispatchQueue, releasedQueueStillRunsWhatWasSubmitted) {
+    auto queue = DispatchQueue::create("com.orvane.test.released");
+    std::weak_ptr<DispatchQueue> weak = queue;
+    Gate hold;
+    std::atomic<int> ran = 0;
+    queue->async([&] { hold.waitOpen(); });
+    for (int i = 0; i < 10; ++i) {
+        queue->async([&] { ++ran; });
+    }
+    queue->asyncAfter(DispatchTime::now() + 0.02, [&] { ++ran; });
+    queue.reset();
+    EXPECT_FALSE(weak.expired()) << "pending work keeps the queue";
+    hold.open();
+    EXPECT_TRUE(runUntil([&] { return ran == 11 && weak.expired(); }, 10s));
+}
+
+std::size_t threadsInProcess() {
+    std::size_t count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks)) {
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        closedir(tasks);
+    }
+    return count;
+}
+
+TEST(DispatchQueueDeathTest, noThreadIsMadeBeforeWorkArrives) {
+    // The threadsafe style runs this test alone in a fresh process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const std::size_t atStart = threadsInProcess();
+            auto serial = DispatchQueue::create("com.orvane.test.fresh");
+            auto global = DispatchQueue::global();
+            auto main = DispatchQueue::main();
+            const std::size_t afterQueues = threadsInProcess();
+            DispatchSemaphore done(0);
+            serial->async([&] { done.signal(); });
+            done.wait();
+            const std::size_t afterWork = threadsInProcess();
+            // The exit code names the failed step: 3 a thread besides the main
+            // one existed once the library was loaded, 1 making queues made
+            // threads, 2 the count does not see the pool's threads.
+            std::exit(atStart != 1 ? 3 : afterQueues != atStart ? 1 : afterWork <= atStart ? 2 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

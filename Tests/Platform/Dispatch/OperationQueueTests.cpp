@@ -1,0 +1,195 @@
+#include "Platform/Dispatch/OperationQueue.hpp"
+
+#include "Platform/Dispatch/DispatchSemaphore.hpp"
+#include "Platform/Dispatch/MainLoop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using orvane::DispatchSemaphore;
+using orvane::Operation;
+using orvane::OperationQueue;
+using Strings = std::vector<std::string>;
+
+// Records every notification as "will isReady", "did isFinished", ...
+struct NotificationLog {
+    std::mutex mutex;
+    Strings entries;
+    explicit NotificationLog(Operation& operation) {
+        operation.addObserver([this](std::string_view key, Operation::Change change) {
+            const std::lock_guard lock(mutex);
+            entries.push_back((change == Operation::Change::will ? "will " : "did ") + std::string(key));
+        });
+    }
+    Strings take() {
+        const std::lock_guard lock(mutex);
+        return std::exchange(entries, {});
+    }
+};
+
+// A synchronous operation whose work is a function.
+struct BlockOperation : Operation {
+    explicit BlockOperation(std::function<void()> body) : work(std::move(body)) {}
+    void main() override { work(); }
+    std::function<void()> work;
+};
+
+// Stays executing after start() returns, until finish() is called from any
+// thread; announces its flags as a queue expects.
+class LaterOperation : public Operation {
+public:
+    enum class State { ready, executing, finished };
+
+    bool isAsynchronous() const override { return true; }
+    bool isReady() const override { return readyGate.load() && state_.load() == State::ready; }
+    bool isExecuting() const override { return state_.load() == State::executing; }
+    bool isFinished() const override { return state_.load() == State::finished; }
+    void start() override {
+        startedOn = OperationQueue::current();
+        moveTo(State::executing);
+        started.signal();
+    }
+    void finish() { moveTo(State::finished); }
+    void becomeReady() {
+        willChangeValue("isReady");
+        readyGate = true;
+        didChangeValue("isReady");
+    }
+
+    std::atomic<bool> readyGate = true;
+    DispatchSemaphore started{0};
+    std::shared_ptr<OperationQueue> startedOn;  // read after `started`
+
+private:
+    static std::string_view key(State state) {
+        return state == State::ready ? "isReady" : state == State::executing ? "isExecuting" : "isFinished";
+    }
+    void moveTo(State next) {
+        const State old = state_.load();
+        willChangeValue(key(next));
+        willChangeValue(key(old));
+        state_ = next;
+        didChangeValue(key(old));
+        didChangeValue(key(next));
+    }
+    std::atomic<State> state_ = State::ready;
+};
+
+TEST(Operation, startAnnouncesExecutingAndFinishedAroundMainOrSkipsMainWhenCancelled) {
+    int mainRuns = 0;
+    BlockOperation operation([&] { ++mainRuns; });
+    NotificationLog log(operation);
+    EXPECT_TRUE(operation.isReady());
+    operation.start();
+    EXPECT_EQ(mainRuns, 1);
+    EXPECT_TRUE(operation.isFinished());
+    EXPECT_FALSE(operation.isExecuting());
+    EXPECT_EQ(log.take(), (Strings{"will isExecuting", "did isExecuting", "will isFinished",
+                                   "will isExecuting", "did isExecuting", "did isFinished"}));
+
+    BlockOperation cancelled([&] { ++mainRuns; });
+    NotificationLog cancelledLog(cancelled);
+    cancelled.cancel();
+    cancelled.cancel();  // announced once
+    cancelled.start();
+    EXPECT_EQ(mainRuns, 1);
+    EXPECT_TRUE(cancelled.isFinished());
+    EXPECT_EQ(cancelledLog.take(),
+              (Strings{"will isCancelled", "did isCancelled", "will isFinished", "did isFinished"}));
+}
+
+TEST(OperationQueue, asynchronousOperationRunsOffThreadAndStaysUntilItAnnouncesFinished) {
+    auto queue = OperationQueue::create();
+    EXPECT_EQ(OperationQueue::current(), nullptr);
+    auto operation = std::make_shared<LaterOperation>();
+    NotificationLog log(*operation);
+    queue->addOperation(operation);
+    ASSERT_TRUE(operation->started.wait(10s));
+    EXPECT_EQ(operation->startedOn, queue);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(queue->operationCount(), 1U) << "start() returning does not finish it";
+
+    std::thread([operation] { operation->finish(); }).join();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->operationCount(), 0U);
+    EXPECT_EQ(log.take(),
+              (Strings{"will isExecuting", "will isReady", "did isReady", "did isExecuting",
+                       "will isFinished", "will isExecuting", "did isExecuting", "did isFinished"}));
+}
+
+TEST(OperationQueue, startsAnOperationOnlyOnceItIsReadyAndDropsOneFinishedBeforeItsTurn) {
+    auto queue = OperationQueue::create();
+    auto waiting = std::make_shared<LaterOperation>();
+    waiting->readyGate = false;
+    auto skipped = std::make_shared<LaterOperation>();
+    skipped->readyGate = false;
+    queue->addOperation(waiting);
+    queue->addOperation(skipped);
+    EXPECT_FALSE(waiting->started.wait(50ms));
+    skipped->finish();  // as a cancelled asynchronous operation does
+    EXPECT_EQ(queue->operationCount(), 1U);
+    waiting->becomeReady();
+    ASSERT_TRUE(waiting->started.wait(10s));
+    waiting->finish();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(skipped->started.wait(0ms));
+}
+
+TEST(OperationQueue, honoursTheMaximumConcurrency) {
+    auto queue = OperationQueue::create();
+    queue->setMaxConcurrentOperationCount(2);
+    std::atomic<int> inside = 0, peak = 0, ran = 0;
+    for (int i = 0; i < 8; ++i) {
+        queue->addOperation(std::make_shared<BlockOperation>([&] {
+            const int now = ++inside;
+            for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
+            }
+            std::this_thread::sleep_for(5ms);
+            --inside;
+            ++ran;
+        }));
+    }
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(peak, 2) << "two at a time, and they do overlap";
+    EXPECT_EQ(ran, 8);
+
+    auto serial = OperationQueue::create();
+    serial->setMaxConcurrentOperationCount(1);
+    std::vector<int> order;  // a plain vector: TSan checks the hand-over between operations
+    for (int i = 0; i < 20; ++i) {
+        serial->addOperation(std::make_shared<BlockOperation>([&order, i] { order.push_back(i); }));
+    }
+    serial->waitUntilAllOperationsAreFinished();
+    ASSERT_EQ(order.size(), 20U);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+}
+
+TEST(OperationQueue, releasedQueueStillRunsItsOperationsAndThenLetsThemGo) {
+    auto queue = OperationQueue::create();
+    auto operation = std::make_shared<LaterOperation>();
+    std::weak_ptr<LaterOperation> weak = operation;
+    operation->readyGate = false;
+    queue->addOperation(operation);
+    queue.reset();
+    operation->becomeReady();
+    ASSERT_TRUE(operation->started.wait(10s));
+    EXPECT_EQ(operation->startedOn, nullptr) << "current() is empty once the queue object is gone";
+    operation->finish();
+    operation.reset();
+    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, 10s));
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+#include "Platform/Dispatch/RunLoopTimer.hpp"
+
+#include "Platform/Dispatch/MainLoop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using orvane::RunLoopTimer;
+using orvane::MainLoop::runFor;
+using orvane::MainLoop::runUntil;
+using Clock = std::chrono::steady_clock;
+
+TEST(RunLoopTimer, repeatsOnTheMainThreadStartingOneIntervalAfterScheduling) {
+    const auto mainThread = std::this_thread::get_id();
+    std::vector<Clock::time_point> firings;
+    int offThread = 0;
+    auto timer = RunLoopTimer::make(0.02, true, [&](RunLoopTimer&) {
+        firings.push_back(Clock::now());
+        offThread += std::this_thread::get_id() != mainThread ? 1 : 0;
+    });
+    const auto scheduled = Clock::now();
+    timer->scheduleOnMainRunLoop();
+    timer->scheduleOnMainRunLoop();  // already scheduled: changes nothing
+    EXPECT_TRUE(runUntil([&] { return firings.size() >= 4; }, 10s));
+    timer->invalidate();
+    // On a fixed grid: firing k (from 0) is never before scheduling + (k + 1) intervals.
+    for (std::size_t k = 0; k < firings.size(); ++k) {
+        EXPECT_GE(firings[k] - scheduled, 20ms * static_cast<int>(k + 1)) << "firing " << k;
+    }
+    EXPECT_EQ(offThread, 0);
+}
+
+TEST(RunLoopTimer, loopHoldsAScheduledTimerUntilInvalidateReleasesItAndItsAction) {
+    auto captured = std::make_shared<int>(0);
+    std::weak_ptr<int> weakCaptured = captured;
+    int fired = 0;
+    auto timer = RunLoopTimer::make(0.01, true, [captured, &fired](RunLoopTimer&) { ++fired; });
+    captured.reset();
+    timer->scheduleOnMainRunLoop();
+    std::weak_ptr<RunLoopTimer> weakTimer = timer;
+    timer.reset();
+    EXPECT_TRUE(runUntil([&] { return fired >= 2; }, 10s));
+    ASSERT_FALSE(weakTimer.expired());
+
+    weakTimer.lock()->invalidate();
+    EXPECT_TRUE(weakTimer.expired());
+    EXPECT_TRUE(weakCaptured.expired());
+    const int firedBefore = fired;
+    runFor(50ms);
+    EXPECT_EQ(fired, firedBefore);
+}
+
+TEST(RunLoopTimer, actionMayInvalidateItsOwnTimer) {
+    int fired = 0;
+    auto timer = RunLoopTimer::make(0.0, true, [&fired](RunLoopTimer& self) {  // below 1 ms: fires every ms
+        if (++fired == 3) {
+            self.invalidate();
+        }
+    });
+    std::weak_ptr<RunLoopTimer> weak = timer;
+    timer->scheduleOnMainRunLoop();
+    timer.reset();
+    EXPECT_TRUE(runUntil([&] { return weak.expired(); }, 10s));
+    runFor(30ms);
+    EXPECT_EQ(fired, 3);
+}
+
+TEST(RunLoopTimer, nonRepeatingTimerFiresOnceAndCannotBeScheduledAgain) {
+    int fired = 0;
+    auto timer = RunLoopTimer::make(0.01, false, [&fired](RunLoopTimer&) { ++fired; });
+    runFor(30ms);
+    EXPECT_EQ(fired, 0) << "an unscheduled timer never fires";
+    EXPECT_TRUE(timer->isValid());
+    timer->scheduleOnMainRunLoop();
+    EXPECT_TRUE(runUntil([&] { return fired == 1; }, 10s));
+    EXPECT_FALSE(timer->isValid());
+    timer->scheduleOnMainRunLoop();
+    runFor(40ms);
+    EXPECT_EQ(fired, 1);
+}
+
+}  // namespace
