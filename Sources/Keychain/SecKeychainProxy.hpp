@@ -33,9 +33,10 @@
 // service call, errSecInvalidItemRef (-25304) a handle this adaptor did not
 // make, errSecIO (-36) an application path with no file behind it.
 //
-// The service is reached over GLib's session-bus connection, on the bus that
-// DBUS_SESSION_BUS_ADDRESS names. No bus is ever launched: when the variable
-// is unset, empty or asks for "autolaunch:", every call fails at once with
+// The service is reached over GLib's session-bus connection (libsecret takes
+// no other): the bus DBUS_SESSION_BUS_ADDRESS names, else the per-user socket
+// $XDG_RUNTIME_DIR/bus. No bus is ever launched: when there is neither, or the
+// variable asks for "autolaunch:", every call fails at once with
 // errSecNotAvailable. Every call is bounded by the timeout: a locked
 // collection is unlocked when the service can do it, but a prompt that nobody
 // answers ends in errSecAuthFailed when the time is up. The Secret Service
@@ -65,6 +66,10 @@
 
 namespace orvane {
 
+namespace secretservice {
+class Connection;
+}
+
 class SecKeychainProxy : public SecKeychainProxyType {
 public:
     // The bound of one call when none is given. Applications that expect the
@@ -86,10 +91,7 @@ public:
     std::vector<Data> trustedApplicationsData(const std::vector<std::string>& paths) override;
 
 private:
-    class Connection;
-    class Session;
-
-    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<secretservice::Connection> connection_;
 };
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #include "Keychain/InMemoryKeychainProxy.hpp"
 #include "Keychain/KeychainFetchError.hpp"
 #include "Keychain/TrustedApplicationIdentity.hpp"
+#include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -202,13 +203,12 @@ TEST_F(KeychainTests, needsAnAdaptor) {
 #if ORVANE_WITH_SECRET_SERVICE  // a build without it has no default store
 TEST_F(KeychainTests, theDefaultStoreGoesToThePlatformKeychain) {
     // With no session bus named, the platform adaptor reports the keychain unreachable at once.
-    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::optional<std::string> address = saved ? std::optional<std::string>(saved) : std::nullopt;
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    Keychain platform;
-    const auto error = thrownBy<NSError>([&] { platform.fetch(key_); });
-    if (address) {
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1);
+    std::optional<NSError> error;
+    {
+        const testsupport::ScopedEnvironment noBus(
+            {{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}, {"XDG_RUNTIME_DIR", std::nullopt}});
+        Keychain platform;
+        error = thrownBy<NSError>([&] { platform.fetch(key_); });
     }
     EXPECT_EQ(error, secKeychainError::retrievingKeyData(orvane::errSecNotAvailable, key_.account(),
                                                          key_.service()));

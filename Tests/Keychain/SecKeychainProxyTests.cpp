@@ -2,8 +2,10 @@
 // reaches the bus, and how it fails when there is no bus at all.
 #include "Keychain/SecKeychainProxy.hpp"
 
-#include "Platform/ErrorKeys.hpp"
-#include "Platform/NSError.hpp"
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
+
+#include "Support/ScopedEnvironment.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,34 +21,6 @@ namespace {
 using orvane::Data;
 using orvane::NSError;
 using orvane::SecKeychainProxy;
-
-// SessionBusAddress: sets (or unsets) DBUS_SESSION_BUS_ADDRESS for one test.
-class SessionBusAddress {
-public:
-    explicit SessionBusAddress(const char* address) {
-        if (const char* current = std::getenv(name)) {
-            saved_ = current;
-        }
-        if (address == nullptr) {
-            ::unsetenv(name);
-        } else {
-            ::setenv(name, address, 1);
-        }
-    }
-    ~SessionBusAddress() {
-        if (saved_) {
-            ::setenv(name, saved_->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    SessionBusAddress(const SessionBusAddress&) = delete;
-    SessionBusAddress& operator=(const SessionBusAddress&) = delete;
-
-private:
-    static constexpr const char* name = "DBUS_SESSION_BUS_ADDRESS";
-    std::optional<std::string> saved_;
-};
 
 // The message of the Seckeychain error that `run` throws; fails the test when
 // it throws nothing or another error.
@@ -68,7 +42,9 @@ std::string messageThrownBy(const std::function<void()>& run) {
 TEST(SecKeychainProxyTest, everyOperationFailsAtOnceWithoutASessionBus) {
     for (const char* address : {static_cast<const char*>(nullptr), "", "autolaunch:"}) {
         SCOPED_TRACE(address == nullptr ? "unset" : address);
-        const SessionBusAddress bus(address);
+        const testsupport::ScopedEnvironment bus(
+            {{"DBUS_SESSION_BUS_ADDRESS", address ? std::optional<std::string>(address) : std::nullopt},
+             {"XDG_RUNTIME_DIR", std::nullopt}});
         SecKeychainProxy proxy;
         const auto started = std::chrono::steady_clock::now();
 
@@ -86,7 +62,7 @@ TEST(SecKeychainProxyTest, everyOperationFailsAtOnceWithoutASessionBus) {
 }
 
 TEST(SecKeychainProxyTest, addItemRefusesAPathWithoutAnApplicationBeforeReachingTheService) {
-    const SessionBusAddress bus(nullptr);
+    const testsupport::ScopedEnvironment bus({{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}, {"XDG_RUNTIME_DIR", std::nullopt}});
     SecKeychainProxy proxy;
 
     EXPECT_EQ(
@@ -97,7 +73,7 @@ TEST(SecKeychainProxyTest, addItemRefusesAPathWithoutAnApplicationBeforeReaching
 }
 
 TEST(SecKeychainProxyTest, textsThatDBusCannotCarryAreRefusedAsParameters) {
-    const SessionBusAddress bus(nullptr);
+    const testsupport::ScopedEnvironment bus({{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}, {"XDG_RUNTIME_DIR", std::nullopt}});
     SecKeychainProxy proxy;
     const std::string notUTF8 = "caf\xe9";
     const std::string withNul("al\0ice", 6);

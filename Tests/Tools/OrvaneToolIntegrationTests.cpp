@@ -57,6 +57,7 @@ ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& 
         }
         if (!sessionBus) {
             ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+            ::unsetenv("XDG_RUNTIME_DIR");
         }
         std::vector<char*> argv{const_cast<char*>(ORVANE_TOOL_PATH)};
         for (const std::string& argument : arguments) {

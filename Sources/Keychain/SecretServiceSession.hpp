@@ -1,0 +1,191 @@
+// SecretServiceSession: the Secret Service adaptor's side of the bus. Internal
+// to SecKeychainProxy.
+//
+// Session: the session bus connection with the Secret Service
+// proxy and its transfer session, and the exchanges the operations are made
+// of (search, properties, secret, unlock, create, delete). Made on the thread
+// and under the lock of Connection; afterwards used by any thread, each call
+// inside the caller's own BoundedWait.
+//
+// Connection: where to find the bus, the bound of each call, and the session
+// kept between calls; a session whose service went away or restarted is
+// replaced at the next call.
+#pragma once
+
+#include "Keychain/SecretServiceStatus.hpp"
+
+// libsecret's object-path functions (unlock, get, create and delete by path)
+// let each step be one round trip to the service. libsecret marks them
+// unstable, so a libsecret upgrade deserves a run of the integration tests.
+#define SECRET_API_SUBJECT_TO_CHANGE
+#include <libsecret/secret.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace orvane::secretservice {
+
+using glib::BoundedWait;
+using Clock = BoundedWait::Clock;
+using Attributes = std::map<std::string, std::string, std::less<>>;
+
+inline constexpr const char* schemaAttribute = "xdg:schema";
+inline constexpr const char* schemaName = "com.orvane.GenericPassword";
+inline constexpr const char* accountAttribute = "account";
+inline constexpr const char* serviceAttribute = "service";
+inline constexpr const char* descriptorAttribute = "access-descriptor";
+inline constexpr const char* trustedApplicationsAttribute = "trusted-applications";
+// The alias path of the default collection; the service resolves it.
+inline constexpr const char* defaultCollectionPath = "/org/freedesktop/secrets/aliases/default";
+
+struct ValueUnref {
+    void operator()(SecretValue* value) const noexcept { secret_value_unref(value); }
+};
+using ValuePtr = std::unique_ptr<SecretValue, ValueUnref>;
+
+// The properties of one item that choosing and reading it need.
+struct ItemProperties {
+    std::string path;
+    bool locked = false;
+    Attributes attributes;
+    std::uint64_t created = 0;
+    std::uint64_t modified = 0;
+};
+
+// newestOf: the one item every operation picks among several matches.
+const ItemProperties& newestOf(const std::vector<ItemProperties>& items);
+
+class Session {
+public:
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session();
+
+    static std::shared_ptr<Session> open(Clock::time_point deadline);
+
+    bool usable() const;
+    void drainHome();
+
+    std::vector<std::string> search(BoundedWait& wait, const std::string& account, const std::string& service);
+    BoundedWait::Call beginSearch(BoundedWait& wait, const std::string& account, const std::string& service);
+    std::vector<std::string> finishSearch(BoundedWait& wait, BoundedWait::Call& call);
+
+    ItemProperties properties(BoundedWait& wait, const std::string& path);
+    BoundedWait::Call beginProperties(BoundedWait& wait, const std::string& path);
+    ItemProperties finishProperties(BoundedWait& wait, BoundedWait::Call& call, const std::string& path);
+
+    ValuePtr secret(BoundedWait& wait, const std::string& path);
+    BoundedWait::Call beginSecret(BoundedWait& wait, const std::string& path);
+    ValuePtr finishSecret(BoundedWait& wait, BoundedWait::Call& call);
+
+    void unlock(BoundedWait& wait, const std::vector<std::string>& paths);
+
+    // unlockingIfLocked: `attempt()`, and once more after unlocking `paths`
+    // when it failed because they were locked.
+    template <class Attempt>
+    auto unlockingIfLocked(BoundedWait& wait, const std::vector<std::string>& paths, Attempt&& attempt) {
+        try {
+            return attempt();
+        } catch (const Failure& failure) {
+            if (failure.status != errSecAuthFailed) {
+                throw;
+            }
+        }
+        unlock(wait, paths);
+        return attempt();
+    }
+
+    std::optional<ItemProperties> newest(BoundedWait& wait, const std::vector<std::string>& paths);
+    void remove(BoundedWait& wait, const std::string& path);
+    std::string create(BoundedWait& wait, const Attributes& attributes, const std::string& label,
+                       const Data& data);
+
+    // searchGuessing: the search for this account and service, sent together
+    // with `begin(path)` for the item last found under them, so that both
+    // answers take one wait. The guess, `finish(call, path)`, is kept only
+    // when the search found exactly that item and the call succeeded;
+    // otherwise the caller goes on from the paths as if nothing was guessed.
+    template <class Begin, class Finish>
+    auto searchGuessing(BoundedWait& wait, const std::string& account, const std::string& service,
+                        Begin&& begin, Finish&& finish) {
+        using Result = std::invoke_result_t<Finish, BoundedWait::Call&, const std::string&>;
+        std::pair<std::vector<std::string>, std::optional<Result>> outcome;
+        const std::optional<std::string> hinted = lastFound(account, service);
+        if (!hinted) {
+            outcome.first = search(wait, account, service);
+            return outcome;
+        }
+        BoundedWait::Call searching = beginSearch(wait, account, service);
+        BoundedWait::Call guessing = begin(*hinted);
+        outcome.first = finishSearch(wait, searching);
+        try {
+            Result guess = finish(guessing, *hinted);
+            if (outcome.first.size() == 1 && outcome.first.front() == *hinted) {
+                outcome.second = std::move(guess);
+            }
+        } catch (const Failure&) {
+            // A vanished or locked item: the caller asks again and handles what it finds.
+        }
+        return outcome;
+    }
+
+    void remember(const std::string& account, const std::string& service, std::optional<std::string> path);
+
+private:
+    // Hints beyond this many are dropped all at once; a missing hint costs one wait.
+    static constexpr std::size_t maximumHints = 256;
+
+    Session() : home_(g_main_context_new()) {}
+
+    std::optional<std::string> lastFound(const std::string& account, const std::string& service);
+
+    glib::ContextPtr home_;
+    glib::ObjectPtr<SecretService> service_;
+    GDBusConnection* connection_ = nullptr;  // the service proxy's
+    glib::StringPtr owner_;  // the unique bus name of the service at opening
+    // Where each account and service was last found: a guess to check, never an answer.
+    std::mutex hintsMutex_;
+    std::map<std::pair<std::string, std::string>, std::string> hints_;  // guarded by hintsMutex_
+};
+
+class Connection {
+public:
+    explicit Connection(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+
+    // perform: runs `body(session, wait)` within one call's bound, opening
+    // the session first if there is none. A session that turns out to be
+    // unreachable is dropped, so the next call opens a new one.
+    template <class Body>
+    auto perform(Body&& body) {
+        const auto deadline = Clock::now() + timeout_;
+        const std::shared_ptr<Session> session = acquire(deadline);
+        try {
+            const glib::ContextPtr context(g_main_context_new());
+            BoundedWait wait(context.get(), deadline);
+            return body(*session, wait);
+        } catch (const Failure& failure) {
+            if (failure.status == errSecNotAvailable) {
+                drop(session);
+            }
+            throw;
+        }
+    }
+
+private:
+    std::shared_ptr<Session> acquire(Clock::time_point deadline);
+    void drop(const std::shared_ptr<Session>& session);
+
+    const std::chrono::milliseconds timeout_;
+    std::mutex mutex_;
+    std::shared_ptr<Session> current_;  // guarded by mutex_
+};
+
+}  // namespace orvane::secretservice
