@@ -9,11 +9,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
 build=${ORVANE_FUZZ_BUILD_DIR:-$root/build/fuzz}
 
-bash "$root/scripts/install-dependencies.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_SANITIZE_ADDRESS=ON \
-  -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_TOOLS=OFF -DORVANE_INSTALL=OFF
-cmake --build "$build"
+# ORVANE_FUZZ_PREBUILT=1 runs the targets of an existing build (the sanitizer
+# script's) instead of configuring and building one.
+if [ "${ORVANE_FUZZ_PREBUILT:-0}" != 1 ]; then
+  bash "$root/scripts/install-dependencies.sh"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DORVANE_BUILD_FUZZERS=ON -DORVANE_SANITIZE_ADDRESS=ON \
+    -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_TOOLS=OFF -DORVANE_INSTALL=OFF
+  cmake --build "$build"
+fi
 
 status=0
 for fuzzer in "$build"/Fuzz/*Fuzzer; do

@@ -9,7 +9,9 @@ build=$root/build/tsan
 bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE_THREAD=ON \
   -DORVANE_BUILD_TOOLS=OFF
-cmake --build "$build"
+# Only the unit test programs: they are all this script runs.
+mapfile -t unit_targets < <(cmake --build "$build" --target help | sed -n 's/^\([A-Za-z]*unitTests\):.*/\1/p')
+cmake --build "$build" --target "${unit_targets[@]}"
 
 tsan_options="halt_on_error=1:second_deadlock_stack=1"
 if [ -f "$root/Tests/tsan.supp" ]; then
