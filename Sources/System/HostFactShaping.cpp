@@ -58,18 +58,33 @@ bool isUsableText(const char* text) {
 // Grapheme cluster boundaries (UAX #29) from GLib's character properties.
 // Prepend characters and the Indic conjunct rule are left out: a boundary
 // then falls one character early, which no serial number or version has.
-enum class Kind { other, cr, lf, control, extend, zwj, regional, spacingMark, l, v, t, lv, lvt, pictographic };
+enum class Kind {
+    other,
+    cr,
+    lf,
+    control,
+    extend,
+    zwj,
+    regional,
+    spacingMark,
+    l,
+    v,
+    t,
+    lv,
+    lvt,
+    pictographic
+};
 
 bool isPictographic(gunichar c) {
     struct Range {
         gunichar first, last;
     };
     static constexpr Range ranges[] = {
-        {0x00A9, 0x00A9}, {0x00AE, 0x00AE}, {0x203C, 0x203C}, {0x2049, 0x2049}, {0x2122, 0x2122},
-        {0x2139, 0x2139}, {0x2194, 0x2199}, {0x21A9, 0x21AA}, {0x231A, 0x231B}, {0x2328, 0x2328},
-        {0x23CF, 0x23CF}, {0x23E9, 0x23F3}, {0x23F8, 0x23FA}, {0x24C2, 0x24C2}, {0x25AA, 0x25AB},
-        {0x25B6, 0x25B6}, {0x25C0, 0x25C0}, {0x25FB, 0x25FE}, {0x2600, 0x27BF}, {0x2934, 0x2935},
-        {0x2B05, 0x2B07}, {0x2B1B, 0x2B1C}, {0x2B50, 0x2B50}, {0x2B55, 0x2B55}, {0x3030, 0x3030},
+        {0x00A9, 0x00A9}, {0x00AE, 0x00AE}, {0x203C, 0x203C}, {0x2049, 0x2049},   {0x2122, 0x2122},
+        {0x2139, 0x2139}, {0x2194, 0x2199}, {0x21A9, 0x21AA}, {0x231A, 0x231B},   {0x2328, 0x2328},
+        {0x23CF, 0x23CF}, {0x23E9, 0x23F3}, {0x23F8, 0x23FA}, {0x24C2, 0x24C2},   {0x25AA, 0x25AB},
+        {0x25B6, 0x25B6}, {0x25C0, 0x25C0}, {0x25FB, 0x25FE}, {0x2600, 0x27BF},   {0x2934, 0x2935},
+        {0x2B05, 0x2B07}, {0x2B1B, 0x2B1C}, {0x2B50, 0x2B50}, {0x2B55, 0x2B55},   {0x3030, 0x3030},
         {0x303D, 0x303D}, {0x3297, 0x3297}, {0x3299, 0x3299}, {0x1F000, 0x1FAFF}, {0x1FC00, 0x1FFFD},
     };
     for (const Range& range : ranges) {
@@ -131,9 +146,9 @@ Kind kindOf(gunichar c) {
 std::vector<std::size_t> clusterStarts(std::string_view text) {
     std::vector<std::size_t> starts;
     Kind previous = Kind::control;
-    std::size_t regionalRun = 0;       // regional indicators just before
-    bool emojiSequence = false;        // an emoji followed by extenders only
-    bool emojiBeforeJoiner = false;    // the same, just before a ZWJ
+    std::size_t regionalRun = 0;     // regional indicators just before
+    bool emojiSequence = false;      // an emoji followed by extenders only
+    bool emojiBeforeJoiner = false;  // the same, just before a ZWJ
     const char* const begin = text.data();
     for (const char* at = begin; at < begin + text.size(); at = g_utf8_next_char(at)) {
         const Kind kind = kindOf(g_utf8_get_char(at));
@@ -144,11 +159,12 @@ std::vector<std::size_t> clusterStarts(std::string_view text) {
             if (previous == Kind::cr && kind == Kind::lf) {
                 return false;
             }
-            if (previous == Kind::cr || previous == Kind::lf || previous == Kind::control || kind == Kind::cr ||
-                kind == Kind::lf || kind == Kind::control) {
+            if (previous == Kind::cr || previous == Kind::lf || previous == Kind::control ||
+                kind == Kind::cr || kind == Kind::lf || kind == Kind::control) {
                 return true;
             }
-            if ((previous == Kind::l && (kind == Kind::l || kind == Kind::v || kind == Kind::lv || kind == Kind::lvt)) ||
+            if ((previous == Kind::l &&
+                 (kind == Kind::l || kind == Kind::v || kind == Kind::lv || kind == Kind::lvt)) ||
                 ((previous == Kind::lv || previous == Kind::v) && (kind == Kind::v || kind == Kind::t)) ||
                 ((previous == Kind::lvt || previous == Kind::t) && kind == Kind::t)) {
                 return false;
@@ -285,7 +301,9 @@ std::optional<std::string> osReleaseValue(std::string_view contents, std::string
 }
 
 std::optional<std::string> threePartVersion(std::string_view text) {
-    const auto isDigit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    const auto isDigit = [&](std::size_t at) {
+        return at < text.size() && text[at] >= '0' && text[at] <= '9';
+    };
     std::uint64_t parts[3] = {0, 0, 0};
     std::size_t count = 0;
     std::size_t at = 0;
@@ -332,7 +350,8 @@ std::string homeFolderFrom(const char* recordHome, const char* environmentHome) 
     return "/";
 }
 
-std::string userNameFrom(const char* recordName, const char* environmentLogName, const char* environmentUser) {
+std::string userNameFrom(const char* recordName, const char* environmentLogName,
+                         const char* environmentUser) {
     if (recordName != nullptr && *recordName != '\0') {
         return replacingIllFormedUTF8(recordName);
     }

@@ -122,8 +122,8 @@ std::string System::osVersion() {
 }
 
 std::optional<std::string> System::shortSerialNumber() {
-    const std::optional<std::string> serial = firstKernelText(
-        {"/sys/class/dmi/id/product_serial", "/sys/firmware/devicetree/base/serial-number"});
+    const std::optional<std::string> serial =
+        firstKernelText({"/sys/class/dmi/id/product_serial", "/sys/firmware/devicetree/base/serial-number"});
     if (!serial) {
         return std::nullopt;
     }
@@ -132,14 +132,15 @@ std::optional<std::string> System::shortSerialNumber() {
 
 std::string System::homeFolder() {
     return withUserRecord([](const passwd* record) {
-        return hostfacts::homeFolderFrom(record != nullptr ? record->pw_dir : nullptr, ::secure_getenv("HOME"));
+        return hostfacts::homeFolderFrom(record != nullptr ? record->pw_dir : nullptr,
+                                         ::secure_getenv("HOME"));
     });
 }
 
 std::string System::userName() {
     return withUserRecord([](const passwd* record) {
-        return hostfacts::userNameFrom(record != nullptr ? record->pw_name : nullptr, ::secure_getenv("LOGNAME"),
-                                       ::secure_getenv("USER"));
+        return hostfacts::userNameFrom(record != nullptr ? record->pw_name : nullptr,
+                                       ::secure_getenv("LOGNAME"), ::secure_getenv("USER"));
     });
 }
 
