@@ -108,6 +108,9 @@ Kind kindOf(gunichar c) {
         default:
             break;
     }
+    if (c >= 0xE0020 && c <= 0xE007F) {
+        return Kind::extend;  // tags, as in the flags of England or Scotland
+    }
     switch (g_unichar_break_type(c)) {
         case G_UNICODE_BREAK_HANGUL_L_JAMO:
             return Kind::l;

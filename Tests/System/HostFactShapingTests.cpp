@@ -110,7 +110,10 @@ TEST(HostFactShaping, lastCharactersCountsUserPerceivedCharacters) {
     const std::string combined = "e\xCC\x81";                                   // e + COMBINING ACUTE
     const std::string flag = "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA";                // two regional indicators
     const std::string family = "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";  // woman ZWJ girl
-    const std::string hangul = "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";          // L V T jamo
+    const std::string england =  // black flag and the tags g b e n g, cancel
+        "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xA2\xF3\xA0\x81\xA5\xF3\xA0\x81\xAE\xF3\xA0\x81\xA7\xF3"
+        "\xA0\x81\xBF";
+    const std::string hangul = "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";  // L V T jamo
     const struct {
         std::string text, last;
     } cases[] = {
@@ -125,6 +128,7 @@ TEST(HostFactShaping, lastCharactersCountsUserPerceivedCharacters) {
         {"XX" + combined + "ABCDE", "X" + combined + "ABCDE"},
         {"X" + flag + flag + "ABCDEF", flag + "ABCDEF"},
         {"X" + family + "ABCDEF", family + "ABCDEF"},
+        {"X" + england + "ABCDEF", england + "ABCDEF"},
         {"X" + hangul + "ABCDEF", hangul + "ABCDEF"},
         {"XY\r\nABCDE", "Y\r\nABCDE"},
         {"X\xFF\xFE"
