@@ -264,7 +264,9 @@ TEST(SystemUserRecord, homeAndNameComeFromTheRecordWithTheirFallbacks) {
         writeFile(folder.path() / "passwd", testCase.passwd);
         std::vector<std::string> environment{"LD_PRELOAD=" + library->string(),
                                              "NSS_WRAPPER_PASSWD=" + (folder.path() / "passwd").string(),
-                                             "NSS_WRAPPER_GROUP=" + (folder.path() / "group").string()};
+                                             "NSS_WRAPPER_GROUP=" + (folder.path() / "group").string(),
+                                             // nss_wrapper must come before a sanitizer's runtime
+                                             "ASAN_OPTIONS=verify_asan_link_order=0"};
         environment.insert(environment.end(), testCase.environment.begin(), testCase.environment.end());
         std::vector<char*> pointers;
         for (std::string& entry : environment) {
