@@ -56,6 +56,20 @@ keychain_tour() {
   echo "exit status $status: no such item"
 }
 
+# system_tour ORVANE: the host facts, as this user and, when run as root, as
+# an ordinary user (who cannot read the DMI serial number).
+system_tour() {
+  local orvane=$1
+  echo
+  echo "== Host facts (orvane system)"
+  printf '\n$ orvane system\n'
+  "$orvane" system
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    printf '\n$ setpriv --reuid nobody --regid nogroup --clear-groups orvane system\n'
+    setpriv --reuid nobody --regid nogroup --clear-groups "$orvane" system
+  fi
+}
+
 if [ "${1:-}" = "--keychain-tour" ]; then
   keychain_tour "$2"
   exit 0
@@ -67,5 +81,6 @@ bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=OFF
 cmake --build "$build" --target orvane-demo orvane
 "$build/Tools/orvane-demo" --verbose --mode Fast
+system_tour "$build/Tools/orvane"
 
 bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"

@@ -10,7 +10,7 @@ packages=(
   # library dependencies
   libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev
   # tests, benchmarks, fuzzing
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux
   clang libclang-rt-14-dev python3
 )
 
