@@ -122,6 +122,11 @@ TEST(HTMLReader, InheritsFontColourAndAlignmentNotMargins) {
                                                "y");
     EXPECT_EQ(nested.paragraphStyle.headIndent, 8.0);
     EXPECT_EQ(nested.paragraphStyle.paragraphSpacingBefore, 0.0);
+    // Inline elements keep their block's paragraph, and the line feed ending
+    // a paragraph is styled with it.
+    const NSAttributedString two = read("<p style='color: red; margin: 2px'>a <b>b</b></p><p>c</p>");
+    EXPECT_EQ(attributesAt(two, "b").paragraphStyle.paragraphSpacingBefore, 2.0);
+    EXPECT_EQ(attributesAt(two, "\n").foregroundColor, (NSColor{255, 0, 0, 1.0}));
 }
 
 TEST(HTMLReader, TextLayout) {

@@ -379,7 +379,11 @@ public:
 
     void emit(std::string_view raw, const TextAttributes& attributes) {
         if (raw.empty()) return;
-        if (pendingBreak_ && !atLineStart_) result_.append("\n", attributes);
+        // The line feed ending a paragraph belongs to that paragraph.
+        if (pendingBreak_ && !atLineStart_) {
+            const TextAttributes paragraph = result_.runs().back().attributes;
+            result_.append("\n", paragraph);
+        }
         pendingBreak_ = false;
         if (pendingSpace_ && !atLineStart_) result_.append(" ", attributes);
         pendingSpace_ = false;
@@ -436,8 +440,6 @@ public:
     void computeStyle(Frame& frame, const Style& parent, std::span<const CSSElement* const> ancestors) {
         Style& style = frame.style;
         style = parent;
-        style.text.paragraphStyle.paragraphSpacingBefore = 0;
-        style.text.paragraphStyle.paragraphSpacing = 0;
         const GumboElement& element = frame.node->v.element;
         if (frame.tag == "a") {
             if (const std::string_view href = attribute(element, "href"); !href.empty()) {
@@ -482,6 +484,7 @@ public:
                 const double padding = parseLength(box.padding[i], em).value_or(0);
                 return std::clamp(margin + padding, -maxFontSize, maxFontSize);
             };
+            // Spacing belongs to the nearest block; indents add up.
             NSParagraphStyle& paragraph = style.text.paragraphStyle;
             paragraph.paragraphSpacingBefore = side(0);
             paragraph.tailIndent = std::clamp(paragraph.tailIndent + side(1), -1e6, 1e6);
