@@ -1,6 +1,6 @@
 #include "Platform/Text/HTMLReader.hpp"
 
-#include "Platform/Text/CSSColor.hpp"
+#include "Platform/Text/CSSCascade.hpp"
 #include "Platform/Text/CSSStyleSheet.hpp"
 #include "Platform/UTF8Validation.hpp"
 
@@ -19,9 +19,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr double defaultFontSize = 12.0;
-constexpr double maxFontSize = 10'000.0;
 
 // The default looks, as the reader's own style sheet.
 constexpr std::string_view defaultSheetText = R"css(
@@ -144,34 +141,6 @@ std::optional<std::string> decodeUTF16(std::span<const std::uint8_t> bytes, bool
     return out;
 }
 
-// ---- lengths ----
-
-// A CSS length in points; `em` is the font size that em units refer to.
-std::optional<double> parseLength(std::string_view text, double em) {
-    double number = 0;
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+') ++begin;
-    const auto [stop, error] = std::from_chars(begin, end, number);
-    if (error != std::errc() || !std::isfinite(number)) return std::nullopt;
-    const std::string unit = lowercased(std::string_view(stop, static_cast<std::size_t>(end - stop)));
-    double points = 0;
-    if (unit == "px" || unit == "pt") {
-        points = number;
-    } else if (unit == "em") {
-        points = number * em;
-    } else if (unit == "rem") {
-        points = number * defaultFontSize;
-    } else if (unit == "%") {
-        points = number / 100.0 * em;
-    } else if (unit.empty() && number == 0) {
-        points = 0;
-    } else {
-        return std::nullopt;
-    }
-    return std::isfinite(points) ? std::optional<double>(points) : std::nullopt;
-}
-
 std::vector<std::string_view> words(std::string_view text) {
     std::vector<std::string_view> result;
     std::size_t i = 0;
@@ -184,158 +153,13 @@ std::vector<std::string_view> words(std::string_view text) {
     return result;
 }
 
-// ---- style ----
-
 struct Style {
     TextAttributes text;
     bool preformatted = false;
 };
 
-// Margin and padding as declared on one element, resolved once its font size
-// is known: top, right, bottom, left.
-struct Box {
-    std::array<std::string, 4> margin;
-    std::array<std::string, 4> padding;
-};
-
-void setSides(std::array<std::string, 4>& sides, std::string_view value) {
-    const std::vector<std::string_view> parts = words(value);
-    switch (parts.size()) {
-    case 1:
-        sides = {std::string(parts[0]), std::string(parts[0]), std::string(parts[0]), std::string(parts[0])};
-        break;
-    case 2:
-        sides = {std::string(parts[0]), std::string(parts[1]), std::string(parts[0]), std::string(parts[1])};
-        break;
-    case 3:
-        sides = {std::string(parts[0]), std::string(parts[1]), std::string(parts[2]), std::string(parts[1])};
-        break;
-    case 4:
-        sides = {std::string(parts[0]), std::string(parts[1]), std::string(parts[2]), std::string(parts[3])};
-        break;
-    default:
-        break;
-    }
-}
-
-std::string firstFamily(std::string_view value) {
-    std::string_view family = value.substr(0, value.find(','));
-    while (!family.empty() && isHTMLSpace(family.front())) family.remove_prefix(1);
-    while (!family.empty() && isHTMLSpace(family.back())) family.remove_suffix(1);
-    if (family.size() >= 2 && (family.front() == '\'' || family.front() == '"') && family.back() == family.front()) {
-        family = family.substr(1, family.size() - 2);
-    }
-    return std::string(family);
-}
-
-void applyDeclaration(const CSSDeclaration& declaration, Style& style, const Style& parent, Box& box) {
-    const std::string& name = declaration.property;
-    const std::string_view value = declaration.value;
-    const std::string keyword = lowercased(value);
-    TextAttributes& text = style.text;
-    if (name == "font-family") {
-        if (std::string family = firstFamily(value); !family.empty()) text.fontFamily = std::move(family);
-    } else if (name == "font-size") {
-        static const std::unordered_map<std::string, double> keywords = {
-            {"xx-small", 8}, {"x-small", 9}, {"small", 10}, {"medium", 12},
-            {"large", 14}, {"x-large", 18}, {"xx-large", 24}, {"xxx-large", 36}};
-        std::optional<double> size;
-        if (const auto found = keywords.find(keyword); found != keywords.end()) {
-            size = found->second;
-        } else if (keyword == "smaller") {
-            size = parent.text.fontSize / 1.2;
-        } else if (keyword == "larger") {
-            size = parent.text.fontSize * 1.2;
-        } else {
-            size = parseLength(value, parent.text.fontSize);
-        }
-        if (size && *size >= 0) text.fontSize = std::min(*size, maxFontSize);
-    } else if (name == "font-style") {
-        if (keyword == "normal") text.italic = false;
-        if (keyword == "italic" || keyword.starts_with("oblique")) text.italic = true;
-    } else if (name == "font-weight") {
-        if (keyword == "normal" || keyword == "lighter") {
-            text.bold = false;
-        } else if (keyword == "bold" || keyword == "bolder") {
-            text.bold = true;
-        } else {
-            int weight = 0;
-            const auto [end, error] = std::from_chars(keyword.data(), keyword.data() + keyword.size(), weight);
-            if (error == std::errc() && end == keyword.data() + keyword.size() && weight >= 1 && weight <= 1000) {
-                text.bold = weight >= 600;
-            }
-        }
-    } else if (name == "color") {
-        if (const auto color = parseCSSColor(value)) text.foregroundColor = color;
-    } else if (name == "text-align") {
-        if (keyword == "left") text.paragraphStyle.alignment = NSTextAlignment::left;
-        if (keyword == "right" || keyword == "end") text.paragraphStyle.alignment = NSTextAlignment::right;
-        if (keyword == "center") text.paragraphStyle.alignment = NSTextAlignment::center;
-        if (keyword == "justify") text.paragraphStyle.alignment = NSTextAlignment::justified;
-        if (keyword == "start") text.paragraphStyle.alignment = NSTextAlignment::natural;
-    } else if (name == "text-decoration" || name == "text-decoration-line") {
-        // Decorations reach the descendants' text and cannot be taken back there.
-        for (const std::string_view word : words(keyword)) {
-            if (word == "underline") text.underline = true;
-            if (word == "line-through") text.strikethrough = true;
-            if (word == "none") {
-                text.underline = parent.text.underline;
-                text.strikethrough = parent.text.strikethrough;
-            }
-        }
-    } else if (name == "margin") {
-        setSides(box.margin, value);
-    } else if (name == "padding") {
-        setSides(box.padding, value);
-    } else {
-        static const std::array<std::string_view, 4> sides = {"top", "right", "bottom", "left"};
-        for (std::size_t i = 0; i < sides.size(); ++i) {
-            if (name.size() > sides[i].size() && name.ends_with(sides[i])) {
-                const std::string_view prefix = std::string_view(name).substr(0, name.size() - sides[i].size());
-                if (prefix == "margin-") box.margin[i] = value;
-                if (prefix == "padding-") box.padding[i] = value;
-            }
-        }
-    }
-}
-
-// ---- the sheets ----
-
-// Rules indexed by the type of their last compound; rules without one
-// (classes, ids, `*`) are tried on every element.
-class IndexedSheet {
-public:
-    explicit IndexedSheet(CSSStyleSheet sheet) : sheet_(std::move(sheet)) {
-        const auto& rules = sheet_.rules();
-        for (std::size_t i = 0; i < rules.size(); ++i) {
-            const std::string& type = rules[i].selector.lastType();
-            if (type.empty()) {
-                untyped_.push_back(i);
-            } else {
-                byType_[type].push_back(i);
-            }
-        }
-    }
-
-    template <class Visit>
-    void forCandidates(std::string_view tag, Visit&& visit) const {
-        const auto& rules = sheet_.rules();
-        if (const auto found = byType_.find(std::string(tag)); found != byType_.end()) {
-            for (const std::size_t i : found->second) visit(rules[i]);
-        }
-        for (const std::size_t i : untyped_) visit(rules[i]);
-    }
-
-    bool empty() const { return sheet_.rules().empty(); }
-
-private:
-    CSSStyleSheet sheet_;
-    std::unordered_map<std::string, std::vector<std::size_t>> byType_;
-    std::vector<std::size_t> untyped_;
-};
-
-const IndexedSheet& defaultSheet() {
-    static const IndexedSheet sheet(CSSStyleSheet::parse(defaultSheetText));
+const CSSStyleSheet& defaultSheet() {
+    static const CSSStyleSheet sheet = CSSStyleSheet::parse(defaultSheetText);
     return sheet;
 }
 
@@ -426,77 +250,23 @@ struct Frame {
     long counter = 1;
 };
 
-struct Candidate {
-    bool author;
-    std::uint32_t specificity;
-    std::size_t order;
-    const std::vector<CSSDeclaration>* declarations;
-};
-
-class Styler {
-public:
-    explicit Styler(const IndexedSheet& author) : author_(author) {}
-
-    void computeStyle(Frame& frame, const Style& parent, std::span<const CSSElement* const> ancestors) {
-        Style& style = frame.style;
-        style = parent;
-        const GumboElement& element = frame.node->v.element;
-        if (frame.tag == "a") {
-            if (const std::string_view href = attribute(element, "href"); !href.empty()) {
-                style.text.link = std::string(href);
-                style.text.foregroundColor = NSColor{0, 0, 0xEE, 1.0};
-                style.text.underline = true;
-            }
-        }
-        if (isPreformatted(frame.tag)) style.preformatted = true;
-
-        candidates_.clear();
-        auto collect = [&](bool author) {
-            return [&, author](const CSSStyleRule& rule) {
-                if (rule.selector.matches(frame.element, ancestors)) {
-                    candidates_.push_back(
-                        Candidate{author, rule.selector.specificity(), rule.order, &rule.declarations});
-                }
-            };
-        };
-        defaultSheet().forCandidates(frame.tag, collect(false));
-        author_.forCandidates(frame.tag, collect(true));
-        std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
-            if (a.author != b.author) return !a.author;
-            if (a.specificity != b.specificity) return a.specificity < b.specificity;
-            return a.order < b.order;
-        });
-        Box box;
-        for (const Candidate& candidate : candidates_) {
-            for (const CSSDeclaration& declaration : *candidate.declarations) {
-                applyDeclaration(declaration, style, parent, box);
-            }
-        }
-        if (const std::string_view inlineStyle = attribute(element, "style"); !inlineStyle.empty()) {
-            for (const CSSDeclaration& declaration : CSSStyleSheet::parseDeclarations(inlineStyle)) {
-                applyDeclaration(declaration, style, parent, box);
-            }
-        }
-        if (frame.block) {
-            const double em = style.text.fontSize;
-            auto side = [&](std::size_t i) {
-                const double margin = parseLength(box.margin[i], em).value_or(0);
-                const double padding = parseLength(box.padding[i], em).value_or(0);
-                return std::clamp(margin + padding, -maxFontSize, maxFontSize);
-            };
-            // Spacing belongs to the nearest block; indents add up.
-            NSParagraphStyle& paragraph = style.text.paragraphStyle;
-            paragraph.paragraphSpacingBefore = side(0);
-            paragraph.tailIndent = std::clamp(paragraph.tailIndent + side(1), -1e6, 1e6);
-            paragraph.paragraphSpacing = side(2);
-            paragraph.headIndent = std::clamp(paragraph.headIndent + side(3), -1e6, 1e6);
+// The style of an element entering the tree: the parent's, the hints of its
+// markup, then the cascade.
+void computeStyle(CSSCascade& cascade, Frame& frame, const Style& parent,
+                  std::span<const CSSElement* const> ancestors) {
+    Style& style = frame.style;
+    style = parent;
+    const GumboElement& element = frame.node->v.element;
+    if (frame.tag == "a") {
+        if (const std::string_view href = attribute(element, "href"); !href.empty()) {
+            style.text.link = std::string(href);
+            style.text.foregroundColor = NSColor{0, 0, 0xEE, 1.0};
+            style.text.underline = true;
         }
     }
-
-private:
-    const IndexedSheet& author_;
-    std::vector<Candidate> candidates_;
-};
+    if (isPreformatted(frame.tag)) style.preformatted = true;
+    cascade.apply(frame.element, ancestors, attribute(element, "style"), parent.text, frame.block, style.text);
+}
 
 // The text of every <style> element, in document order.
 std::string styleText(const GumboNode* root) {
@@ -529,8 +299,8 @@ std::string styleText(const GumboNode* root) {
 }
 
 NSAttributedString render(const GumboNode* root) {
-    const IndexedSheet author(CSSStyleSheet::parse(styleText(root)));
-    Styler styler(author);
+    const CSSStyleSheet author = CSSStyleSheet::parse(styleText(root));
+    CSSCascade cascade(defaultSheet(), author);
     Writer writer;
     std::deque<Frame> frames;
     std::vector<const CSSElement*> ancestors;
@@ -547,7 +317,7 @@ NSAttributedString render(const GumboNode* root) {
         const std::vector<std::string_view> classes = words(attribute(element, "class"));
         frame.element.classes.assign(classes.begin(), classes.end());
         frame.block = isBlock(frame.tag);
-        styler.computeStyle(frame, parent, ancestors);
+        computeStyle(cascade, frame, parent, ancestors);
         ancestors.push_back(&frame.element);
         if (frame.block) writer.blockBoundary();
         if (frame.tag == "ul" || frame.tag == "ol") {

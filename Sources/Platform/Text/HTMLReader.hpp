@@ -5,7 +5,7 @@
 // big-endian, or UTF-8 (also the assumption without a mark). Bytes that are
 // not valid Unicode in that encoding (a lone surrogate, an odd UTF-16 byte
 // count, malformed UTF-8) make the read fail. The text is parsed with gumbo,
-// an HTML5-conforming parser, then styled by a small cascade (CSSStyleSheet):
+// an HTML5-conforming parser, then styled by a small cascade (CSSCascade):
 // a built-in sheet of default looks, then the document's <style> blocks in
 // order, then style attributes. What each element contributes:
 //
@@ -19,13 +19,8 @@
 //   pre, textarea      white space kept; elsewhere runs of white space are one blank,
 //                      dropped at the start and end of a line
 //
-// Properties read: font-family (the first family of the list), font-size
-// (px and pt alike — 1 px is 1 pt —, em, rem, %, the keywords), font-style,
-// font-weight, color (CSSColor), text-align, text-decoration, margin and
-// padding (shorthands and the four sides). Font, colour and text-align are
-// inherited; text decorations reach the descendants' text; margins and
-// padding of block elements become the paragraph's indents and spacing.
-// Others are skipped. The default font is Times 12.
+// The properties and how they inherit are CSSCascade's; the default font is
+// Times 12.
 //
 // Hostile input: before parsing, a document is refused (the read fails) when
 // it is larger than Limits::maxBytes, has more start tags than maxTags, may
