@@ -33,6 +33,7 @@ TEST(HTMLDocument, ComposesStyleBlockTagAndFragmentLiterally) {
               "<style>p { font-size: 12.0px; } em { ; }</style>\n<p>100% <b>x</b></p>");
     EXPECT_EQ(htmlDocument("a", {}, "div"), "<style></style>\n<div>a</div>");
     EXPECT_EQ(htmlDocument("a", {}, ""), "<style></style>\n<>a</>");
+    EXPECT_EQ(attributedStringFromHTML("a", {}, "").value().string(), "<>a");  // HTML reads "<>" as text
 }
 
 TEST(HTMLDocument, EncodedAsUTF16WithByteOrderMark) {
@@ -52,6 +53,7 @@ TEST(AttributedStringFromHTML, FontRuleReachesWrappedText) {
     EXPECT_EQ(hello.fontFamily, "Helvetica Neue");
     EXPECT_EQ(hello.fontSize, 11.0);
     EXPECT_FALSE(hello.bold);
+    EXPECT_FALSE(attributesAt(*text, " ").bold);  // the blank before <b> is plain
     const TextAttributes world = attributesAt(*text, "world");
     EXPECT_TRUE(world.bold);
     EXPECT_EQ(world.fontFamily, "Helvetica Neue");

@@ -184,20 +184,21 @@ public:
                 buffer_.push_back(c);
             }
         }
-        if (leadingSpace) pendingSpace_ = true;
+        if (leadingSpace && !pendingSpace_) pendingSpace_ = attributes;
         if (!buffer_.empty()) {
             emit(buffer_, attributes);
-            pendingSpace_ = trailingSpace;
+            // A collapsed blank keeps the look of the text it came with.
+            if (trailingSpace) pendingSpace_ = attributes;
         }
     }
 
     void blockBoundary() {
         pendingBreak_ = true;
-        pendingSpace_ = false;
+        pendingSpace_.reset();
     }
 
     void lineBreak(const TextAttributes& attributes) {
-        pendingSpace_ = false;
+        pendingSpace_.reset();
         emit("\n", attributes);
     }
 
@@ -209,8 +210,8 @@ public:
             result_.append("\n", paragraph);
         }
         pendingBreak_ = false;
-        if (pendingSpace_ && !atLineStart_) result_.append(" ", attributes);
-        pendingSpace_ = false;
+        if (pendingSpace_ && !atLineStart_) result_.append(" ", *pendingSpace_);
+        pendingSpace_.reset();
         result_.append(raw, attributes);
         atLineStart_ = raw.back() == '\n';
     }
@@ -221,7 +222,7 @@ private:
     NSAttributedString result_;
     std::string buffer_;
     bool atLineStart_ = true;
-    bool pendingSpace_ = false;
+    std::optional<TextAttributes> pendingSpace_;  // a blank to write before the next text
     bool pendingBreak_ = false;
 };
 
