@@ -21,15 +21,18 @@ namespace {
 
 void check(const orvane::NSAttributedString& text) {
     const std::string& string = text.string();
-    if (!orvane::isValidUTF8(string)) std::abort();
+    if (!orvane::isValidUTF8(string))
+        std::abort();
     std::size_t bytes = 0;
     std::size_t units = 0;
     for (const auto& run : text.runs()) {
-        if (run.byteOffset != bytes || run.location != units || run.byteLength == 0) std::abort();
+        if (run.byteOffset != bytes || run.location != units || run.byteLength == 0)
+            std::abort();
         bytes += run.byteLength;
         units += run.length;
     }
-    if (bytes != string.size() || units != text.length()) std::abort();
+    if (bytes != string.size() || units != text.length())
+        std::abort();
 
     // Strip the spans and undo the escapes: the text must come back.
     const std::string markup = orvane::pangoMarkup(text);
@@ -43,9 +46,14 @@ void check(const orvane::NSAttributedString& text) {
             inTag = true;
         } else if (c == '&') {
             const std::size_t end = markup.find(';', i);
-            if (end == std::string::npos) std::abort();
+            if (end == std::string::npos)
+                std::abort();
             const std::string_view entity(markup.data() + i, end - i + 1);
-            shown += entity == "&amp;" ? '&' : entity == "&lt;" ? '<' : entity == "&gt;" ? '>' : entity == "&quot;" ? '"' : '\'';
+            shown += entity == "&amp;"    ? '&'
+                     : entity == "&lt;"   ? '<'
+                     : entity == "&gt;"   ? '>'
+                     : entity == "&quot;" ? '"'
+                                          : '\'';
             i = end;
         } else {
             shown.push_back(c);
@@ -55,7 +63,8 @@ void check(const orvane::NSAttributedString& text) {
     for (std::size_t i = expected.find('\0'); i != std::string::npos; i = expected.find('\0', i)) {
         expected.replace(i, 1, "\xEF\xBF\xBD");
     }
-    if (shown != expected) std::abort();
+    if (shown != expected)
+        std::abort();
     (void)orvane::pangoParagraphs(text);
 }
 
@@ -66,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         check(*text);
     }
     const std::string_view fragment(reinterpret_cast<const char*>(bytes), size);
-    if (const auto text = orvane::attributedStringFromHTML(fragment, orvane::NSFont("Cantarell", 11), "span")) {
+    if (const auto text =
+            orvane::attributedStringFromHTML(fragment, orvane::NSFont("Cantarell", 11), "span")) {
         check(*text);
     }
     return 0;

@@ -8,7 +8,8 @@
 namespace orvane {
 
 std::optional<std::vector<std::uint8_t>> utf16DocumentData(std::string_view text) {
-    if (!isValidUTF8(text)) return std::nullopt;
+    if (!isValidUTF8(text))
+        return std::nullopt;
     std::vector<std::uint8_t> data;
     data.reserve(2 * text.size() + 2);
     auto put = [&](char16_t unit) {
@@ -38,14 +39,17 @@ std::optional<std::vector<std::uint8_t>> utf16DocumentData(std::string_view text
 
 std::optional<NSAttributedString> attributedStringFromHTML(std::string_view htmlString) {
     const std::optional<std::vector<std::uint8_t>> data = utf16DocumentData(htmlString);
-    if (!data) return std::nullopt;
+    if (!data)
+        return std::nullopt;
     return HTMLReader::read(*data);
 }
 
-std::string htmlDocument(std::string_view htmlString, const std::vector<CSSRule>& css, std::string_view wrapTag) {
+std::string htmlDocument(std::string_view htmlString, const std::vector<CSSRule>& css,
+                         std::string_view wrapTag) {
     std::string document = "<style>";
     for (std::size_t i = 0; i < css.size(); ++i) {
-        if (i > 0) document += ' ';
+        if (i > 0)
+            document += ' ';
         document += css[i].description();
     }
     document += "</style>\n<";

@@ -40,7 +40,8 @@ std::optional<NSAttributedString> attributedStringFromHTML(std::string_view html
                                                            std::string_view wrapTag);
 
 // The document the styled forms read, as UTF-8 text.
-std::string htmlDocument(std::string_view htmlString, const std::vector<CSSRule>& css, std::string_view wrapTag);
+std::string htmlDocument(std::string_view htmlString, const std::vector<CSSRule>& css,
+                         std::string_view wrapTag);
 
 // UTF-8 text as UTF-16 in this machine's byte order, after a byte-order
 // mark; nothing when the text is not valid UTF-8.

@@ -8,8 +8,10 @@
 namespace orvane {
 
 std::string cssNumberText(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
 
     // The shortest round-trip digits, in scientific form: "-1.2345e+02".
     char buffer[64];
@@ -29,7 +31,8 @@ std::string cssNumberText(double value) {
     }
     std::string digits;
     for (const char c : mantissa) {
-        if (c != '.') digits.push_back(c);
+        if (c != '.')
+            digits.push_back(c);
     }
     if (exponent >= 0) {
         const auto integerDigits = static_cast<std::size_t>(exponent) + 1;

@@ -12,7 +12,8 @@ std::string Property::rawValue(FontStyle) {
 }
 
 std::optional<Property::FontStyle> Property::fontStyleFromRawValue(std::string_view rawValue) {
-    if (rawValue == "normal") return FontStyle::normal;
+    if (rawValue == "normal")
+        return FontStyle::normal;
     return std::nullopt;
 }
 
@@ -48,16 +49,16 @@ namespace {
 
 std::string alignmentText(NSTextAlignment alignment) {
     switch (alignment) {
-    case NSTextAlignment::left:
-        return "text-align: left";
-    case NSTextAlignment::right:
-        return "text-align: right";
-    case NSTextAlignment::center:
-        return "text-align: center";
-    case NSTextAlignment::justified:
-        return "text-align: justify";
-    case NSTextAlignment::natural:
-        break;
+        case NSTextAlignment::left:
+            return "text-align: left";
+        case NSTextAlignment::right:
+            return "text-align: right";
+        case NSTextAlignment::center:
+            return "text-align: center";
+        case NSTextAlignment::justified:
+            return "text-align: justify";
+        case NSTextAlignment::natural:
+            break;
     }
     const bool rightToLeft = NSApplication::sharedApplication().userInterfaceLayoutDirection() ==
                              NSUserInterfaceLayoutDirection::rightToLeft;
@@ -68,20 +69,20 @@ std::string alignmentText(NSTextAlignment alignment) {
 
 std::string Property::description() const {
     switch (case_) {
-    case Case::fontFamily:
-        return "font-family: '" + std::get<std::string>(payload_) + "'";
-    case Case::fontColor:
-        return "color: " + std::get<std::string>(payload_);
-    case Case::fontSize:
-        return "font-size: " + cssNumberText(std::get<double>(payload_)) + "px";
-    case Case::textAlign:
-        return alignmentText(std::get<NSTextAlignment>(payload_));
-    case Case::margin:
-        return "margin: " + cssNumberText(std::get<double>(payload_)) + "px";
-    case Case::padding:
-        return "padding: " + cssNumberText(std::get<double>(payload_)) + "px";
-    case Case::fontStyle:
-        return "font-style: " + rawValue(std::get<FontStyle>(payload_));
+        case Case::fontFamily:
+            return "font-family: '" + std::get<std::string>(payload_) + "'";
+        case Case::fontColor:
+            return "color: " + std::get<std::string>(payload_);
+        case Case::fontSize:
+            return "font-size: " + cssNumberText(std::get<double>(payload_)) + "px";
+        case Case::textAlign:
+            return alignmentText(std::get<NSTextAlignment>(payload_));
+        case Case::margin:
+            return "margin: " + cssNumberText(std::get<double>(payload_)) + "px";
+        case Case::padding:
+            return "padding: " + cssNumberText(std::get<double>(payload_)) + "px";
+        case Case::fontStyle:
+            return "font-style: " + rawValue(std::get<FontStyle>(payload_));
     }
     return {};
 }
@@ -101,7 +102,8 @@ CSSRule CSSRule::em(std::vector<Property> properties) {
 std::string CSSRule::description() const {
     std::string text = name_ + " { ";
     for (std::size_t i = 0; i < properties_.size(); ++i) {
-        if (i > 0) text += "; ";
+        if (i > 0)
+            text += "; ";
         text += properties_[i].description();
     }
     text += "; }";

@@ -16,7 +16,8 @@ TextAttributes attributesAt(const NSAttributedString& text, const std::string& n
     const std::size_t offset = text.string().find(needle);
     EXPECT_NE(offset, std::string::npos) << needle << " not in " << text.string();
     for (const auto& run : text.runs()) {
-        if (offset >= run.byteOffset && offset < run.byteOffset + run.byteLength) return run.attributes;
+        if (offset >= run.byteOffset && offset < run.byteOffset + run.byteLength)
+            return run.attributes;
     }
     return {};
 }
@@ -46,7 +47,8 @@ TEST(HTMLDocument, EncodedAsUTF16WithByteOrderMark) {
 }
 
 TEST(AttributedStringFromHTML, FontRuleReachesWrappedText) {
-    const auto text = attributedStringFromHTML("Hello <b>world</b> 100%", NSFont("Helvetica Neue", 11), "span");
+    const auto text =
+        attributedStringFromHTML("Hello <b>world</b> 100%", NSFont("Helvetica Neue", 11), "span");
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(text->string(), "Hello world 100%");
     const TextAttributes hello = attributesAt(*text, "Hello");
@@ -88,16 +90,18 @@ TEST(HTMLReader, Cascade) {
         {"<em>x</em>", "x", false, true, 12},
         {"<style>p { font-size: 20px }</style><p style='font-size: 9pt'>x</p>", "x", false, false, 9},
         {"<style>#i { font-size: 30px } .c { font-size: 20px } p { font-size: 10px }</style>"
-         "<p class=c id=i>x</p>", "x", false, false, 30},
-        {"<style>.c { font-size: 20px } p { font-size: 10px }</style><p class=c>x</p>", "x", false, false, 20},
+         "<p class=c id=i>x</p>",
+         "x", false, false, 30},
+        {"<style>.c { font-size: 20px } p { font-size: 10px }</style><p class=c>x</p>", "x", false, false,
+         20},
         {"<style>p { font-size: 20px } p { font-size: 10px }</style><p>x</p>", "x", false, false, 10},
         {"<style>div p { font-weight: bold } p { font-weight: normal }</style><div><p>x</p></div>", "x", true,
          false, 12},
         {"<style>div p { font-weight: bold }</style><p>x</p>", "x", false, false, 12},
         {"<style>*, .q { font-style: italic }</style><span>x</span>", "x", false, true, 12},
         {"<style>p > b { font-size: 40px } b { font-size: 8px }</style><p><b>x</b></p>", "x", true, false, 8},
-        {"<style>@media print { b { font-size: 40px } } b { font-size: 7px; bogus: 1 }</style><b>x</b>", "x", true,
-         false, 7},
+        {"<style>@media print { b { font-size: 40px } } b { font-size: 7px; bogus: 1 }</style><b>x</b>", "x",
+         true, false, 7},
         {"<div style='font-size: 2em'><span style='font-size: 50%'>x</span></div>", "x", false, false, 12},
         {"<h1>x</h1>", "x", true, false, 24},
         {"<strong style='font-weight: 300'>x</strong>", "x", false, false, 12},
@@ -111,8 +115,9 @@ TEST(HTMLReader, Cascade) {
 }
 
 TEST(HTMLReader, InheritsFontColourAndAlignmentNotMargins) {
-    const NSAttributedString text = read("<div style='color: teal; margin-left: 10px; text-align: right; "
-                                         "font-family: \"Fira Sans\", sans-serif'><span>x</span></div>");
+    const NSAttributedString text = read(
+        "<div style='color: teal; margin-left: 10px; text-align: right; "
+        "font-family: \"Fira Sans\", sans-serif'><span>x</span></div>");
     const TextAttributes x = attributesAt(text, "x");
     EXPECT_EQ(x.foregroundColor, (NSColor{0, 128, 128, 1.0}));
     EXPECT_EQ(x.fontFamily, "Fira Sans");
@@ -143,8 +148,7 @@ TEST(HTMLReader, TextLayout) {
         {"<div><div>x</div></div><div>y</div>", "x\ny"},
         {"<ul><li>a</li><li>b</li></ul><ol start=3><li>c<li>d</ol>", "\u2022\ta\n\u2022\tb\n3.\tc\n4.\td"},
         {"<pre>  keep\n  this</pre>", "  keep\n  this"},
-        {"<title>T</title><script>var s = 1;</script><style>p{}</style><template>t</template>body",
-         "body"},
+        {"<title>T</title><script>var s = 1;</script><style>p{}</style><template>t</template>body", "body"},
         {"<style>b { font-family: '</style><b>bold</b>' }</style>z", "bold' }z"},
         {"a&amp;b&lt;&#x1F511;", "a&b<\xF0\x9F\x94\x91"},
         {"", ""},
@@ -170,10 +174,10 @@ TEST(HTMLReader, DecodesByteOrderMarks) {
     const std::vector<std::uint8_t> utf8 = {0xEF, 0xBB, 0xBF, 'h', 'i'};
     EXPECT_EQ(HTMLReader::read(utf8).value().string(), "hi");
     const std::vector<std::vector<std::uint8_t>> invalid = {
-        {0xFF, 0xFE, 'h'},                  // odd byte count
-        {0xFF, 0xFE, 0x00, 0xD8, 'h', 0},   // lone high surrogate
-        {0xFF, 0xFE, 0x00, 0xDC},           // lone low surrogate
-        {'h', 0xC0, 0x80},                  // overlong UTF-8
+        {0xFF, 0xFE, 'h'},                 // odd byte count
+        {0xFF, 0xFE, 0x00, 0xD8, 'h', 0},  // lone high surrogate
+        {0xFF, 0xFE, 0x00, 0xDC},          // lone low surrogate
+        {'h', 0xC0, 0x80},                 // overlong UTF-8
     };
     for (const auto& bytes : invalid) {
         EXPECT_FALSE(HTMLReader::read(bytes).has_value());
@@ -186,21 +190,26 @@ TEST(HTMLReader, RefusesDocumentsBeyondItsBounds) {
     limits.maxTags = 1000;
     limits.maxNodes = 5000;
     std::string deep;
-    for (int i = 0; i < 101; ++i) deep += "<div>";
+    for (int i = 0; i < 101; ++i)
+        deep += "<div>";
     EXPECT_FALSE(HTMLReader::readUTF8(deep, limits).has_value());
     std::string paragraphs;  // optional end tags don't deepen
-    for (int i = 0; i < 500; ++i) paragraphs += "<p>x";
+    for (int i = 0; i < 500; ++i)
+        paragraphs += "<p>x";
     EXPECT_TRUE(HTMLReader::readUTF8(paragraphs, limits).has_value());
     EXPECT_FALSE(HTMLReader::readUTF8(paragraphs + paragraphs + "<br>", limits).has_value());
     std::string reopened;  // unclosed formatting elements, reopened by every paragraph
-    for (int i = 0; i < 20; ++i) reopened += "<b id=" + std::to_string(i) + ">";
-    for (int i = 0; i < 300; ++i) reopened += "</p>x";
+    for (int i = 0; i < 20; ++i)
+        reopened += "<b id=" + std::to_string(i) + ">";
+    for (int i = 0; i < 300; ++i)
+        reopened += "</p>x";
     EXPECT_FALSE(HTMLReader::readUTF8(reopened, limits).has_value());
     limits.maxBytes = 10;
     EXPECT_FALSE(HTMLReader::readUTF8("01234567890", limits).has_value());
     // Within the default bounds, depth is no problem for the iterative walk.
     std::string nested;
-    for (int i = 0; i < 500; ++i) nested += "<span>";
+    for (int i = 0; i < 500; ++i)
+        nested += "<span>";
     EXPECT_EQ(HTMLReader::readUTF8(nested + "deep").value().string(), "deep");
 }
 

@@ -17,11 +17,22 @@ using Property = CSSRule::Property;
 
 TEST(CSSNumberText, ShortestRoundTripWithFractionForWholeNumbers) {
     const std::vector<std::pair<double, std::string>> cases = {
-        {12, "12.0"},        {0, "0.0"},         {-0.0, "-0.0"},     {0.5, "0.5"},
-        {10.25, "10.25"},    {1.5, "1.5"},       {100000, "100000.0"}, {-3, "-3.0"},
-        {0.1, "0.1"},        {1.0 / 3, "0.3333333333333333"},      {0.0001, "0.0001"},
-        {1e15, "1000000000000000.0"},            {123456789.125, "123456789.125"},
-        {1e16, "1e+16"},     {1.5e-5, "1.5e-05"}, {-2.5e300, "-2.5e+300"},
+        {12, "12.0"},
+        {0, "0.0"},
+        {-0.0, "-0.0"},
+        {0.5, "0.5"},
+        {10.25, "10.25"},
+        {1.5, "1.5"},
+        {100000, "100000.0"},
+        {-3, "-3.0"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.3333333333333333"},
+        {0.0001, "0.0001"},
+        {1e15, "1000000000000000.0"},
+        {123456789.125, "123456789.125"},
+        {1e16, "1e+16"},
+        {1.5e-5, "1.5e-05"},
+        {-2.5e300, "-2.5e+300"},
         {std::numeric_limits<double>::quiet_NaN(), "nan"},
         {std::numeric_limits<double>::infinity(), "inf"},
         {-std::numeric_limits<double>::infinity(), "-inf"},
@@ -75,8 +86,9 @@ TEST(CSSRule, Texts) {
               "p { font-size: 12.0px; color: red; }");
     EXPECT_EQ(CSSRule::p({}).description(), "p { ; }");
     EXPECT_EQ(CSSRule::span({Property::fontFamily("Menlo")}).description(), "span { font-family: 'Menlo'; }");
-    EXPECT_EQ(CSSRule::em({Property::fontStyle(Property::FontStyle::normal), Property::margin(2)}).description(),
-              "em { font-style: normal; margin: 2.0px; }");
+    EXPECT_EQ(
+        CSSRule::em({Property::fontStyle(Property::FontStyle::normal), Property::margin(2)}).description(),
+        "em { font-style: normal; margin: 2.0px; }");
 }
 
 TEST(NSApplication, LayoutDirectionFromLocaleLanguage) {

@@ -63,9 +63,18 @@ TEST(CSSSelector, MatchesDescendantsThroughAnyAncestor) {
     const CSSElement em{"em", "", {"x"}};
     const std::vector<const CSSElement*> ancestors = {&html, &div, &span};
     const std::vector<std::pair<const char*, bool>> cases = {
-        {"em", true},          {"*", true},           {".x", true},          {"em.x.y", false},
-        {"div em", true},      {"#main em", true},    {"div.box.wide em", true}, {"div.tall em", false},
-        {"html div span em", true}, {"span div em", false}, {"p em", false},  {"EM", true},
+        {"em", true},
+        {"*", true},
+        {".x", true},
+        {"em.x.y", false},
+        {"div em", true},
+        {"#main em", true},
+        {"div.box.wide em", true},
+        {"div.tall em", false},
+        {"html div span em", true},
+        {"span div em", false},
+        {"p em", false},
+        {"EM", true},
     };
     for (const auto& [text, matches] : cases) {
         CSSSelector selector;

@@ -30,7 +30,8 @@ std::vector<PangoRun> parse(const std::string& markup, std::string& text) {
     PangoAttrList* list = nullptr;
     char* plain = nullptr;
     GError* error = nullptr;
-    if (!pango_parse_markup(markup.c_str(), static_cast<int>(markup.size()), 0, &list, &plain, nullptr, &error)) {
+    if (!pango_parse_markup(markup.c_str(), static_cast<int>(markup.size()), 0, &list, &plain, nullptr,
+                            &error)) {
         ADD_FAILURE() << (error != nullptr ? error->message : "?") << " in " << markup;
         g_clear_error(&error);
         return {};
@@ -43,7 +44,8 @@ std::vector<PangoRun> parse(const std::string& markup, std::string& text) {
         PangoRun run;
         int start = 0, end = 0;
         pango_attr_iterator_range(iterator, &start, &end);
-        if (static_cast<std::size_t>(start) >= text.size()) break;
+        if (static_cast<std::size_t>(start) >= text.size())
+            break;
         run.start = static_cast<std::size_t>(start);
         run.end = std::min(static_cast<std::size_t>(end), text.size());
         PangoFontDescription* font = pango_font_description_new();
@@ -53,13 +55,16 @@ std::vector<PangoRun> parse(const std::string& markup, std::string& text) {
         run.style = pango_font_description_get_style(font);
         run.weight = pango_font_description_get_weight(font);
         pango_font_description_free(font);
-        if (auto* underline = reinterpret_cast<PangoAttrInt*>(pango_attr_iterator_get(iterator, PANGO_ATTR_UNDERLINE))) {
+        if (auto* underline =
+                reinterpret_cast<PangoAttrInt*>(pango_attr_iterator_get(iterator, PANGO_ATTR_UNDERLINE))) {
             run.underline = underline->value != PANGO_UNDERLINE_NONE;
         }
-        if (auto* strike = reinterpret_cast<PangoAttrInt*>(pango_attr_iterator_get(iterator, PANGO_ATTR_STRIKETHROUGH))) {
+        if (auto* strike = reinterpret_cast<PangoAttrInt*>(
+                pango_attr_iterator_get(iterator, PANGO_ATTR_STRIKETHROUGH))) {
             run.strikethrough = strike->value != 0;
         }
-        if (auto* color = reinterpret_cast<PangoAttrColor*>(pango_attr_iterator_get(iterator, PANGO_ATTR_FOREGROUND))) {
+        if (auto* color =
+                reinterpret_cast<PangoAttrColor*>(pango_attr_iterator_get(iterator, PANGO_ATTR_FOREGROUND))) {
             run.hasForeground = true;
             run.red = color->color.red;
             run.green = color->color.green;
@@ -77,10 +82,12 @@ void expectSameRuns(const NSAttributedString& text) {
     const std::vector<PangoRun> pangoRuns = parse(pangoMarkup(text), plain);
     std::string expectedText = text.string();
     for (char& c : expectedText) {
-        if (c == '\0') c = '?';
+        if (c == '\0')
+            c = '?';
     }
     std::string shown = plain;
-    for (std::size_t i = shown.find("\xEF\xBF\xBD"); i != std::string::npos; i = shown.find("\xEF\xBF\xBD", i)) {
+    for (std::size_t i = shown.find("\xEF\xBF\xBD"); i != std::string::npos;
+         i = shown.find("\xEF\xBF\xBD", i)) {
         shown.replace(i, 3, "?");
     }
     ASSERT_EQ(shown, expectedText);
@@ -111,7 +118,8 @@ void expectSameRuns(const NSAttributedString& text) {
 TEST(PangoMarkup, ReadsBackRunByRun) {
     const std::vector<std::string> fragments = {
         "Plain <b>bold</b> <i>italic</i> <u>under</u> <s>struck</s> <a href='x'>link</a>",
-        "<span style='color: #123456; font-family: \"A &amp; <B>\"; font-size: 10.5pt'>esc &lt;&amp;&gt; \" '</span>",
+        "<span style='color: #123456; font-family: \"A &amp; <B>\"; font-size: 10.5pt'>esc &lt;&amp;&gt; \" "
+        "'</span>",
         "<h2 style='color: rebeccapurple'>Title</h2><p>body \xF0\x9F\x94\x91</p>",
     };
     for (const std::string& fragment : fragments) {
@@ -131,7 +139,8 @@ TEST(PangoMarkup, ReplacesNulAndEscapesFamilies) {
 
 TEST(PangoMarkup, ParagraphsFollowTheLayoutDirection) {
     const auto text = attributedStringFromHTML(
-        "<p style='margin: 0 0 0 8px'>one</p><p style='text-align: justify'>two</p><p style='text-align:center'>3</p>");
+        "<p style='margin: 0 0 0 8px'>one</p><p style='text-align: justify'>two</p><p "
+        "style='text-align:center'>3</p>");
     ASSERT_TRUE(text.has_value());
     NSApplication& application = NSApplication::sharedApplication();
     application.setUserInterfaceLayoutDirection(NSUserInterfaceLayoutDirection::rightToLeft);

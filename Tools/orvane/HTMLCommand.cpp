@@ -22,12 +22,14 @@ namespace {
 
 std::optional<NSFont> parseFont(const std::string& text) {
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    if (colon == std::string::npos || colon == 0)
+        return std::nullopt;
     double size = 0;
     const char* begin = text.data() + colon + 1;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(begin, end, size);
-    if (error != std::errc() || stop != end || !std::isfinite(size) || size <= 0) return std::nullopt;
+    if (error != std::errc() || stop != end || !std::isfinite(size) || size <= 0)
+        return std::nullopt;
     return NSFont(text.substr(0, colon), size);
 }
 
@@ -54,16 +56,16 @@ std::string escapedText(std::string_view text) {
 
 const char* alignmentName(NSTextAlignment alignment) {
     switch (alignment) {
-    case NSTextAlignment::left:
-        return "left";
-    case NSTextAlignment::right:
-        return "right";
-    case NSTextAlignment::center:
-        return "center";
-    case NSTextAlignment::justified:
-        return "justified";
-    case NSTextAlignment::natural:
-        break;
+        case NSTextAlignment::left:
+            return "left";
+        case NSTextAlignment::right:
+            return "right";
+        case NSTextAlignment::center:
+            return "center";
+        case NSTextAlignment::justified:
+            return "justified";
+        case NSTextAlignment::natural:
+            break;
     }
     return "natural";
 }
@@ -76,24 +78,30 @@ void printRuns(const NSAttributedString& text, std::ostream& out) {
         out << "  [" << run.location << ", " << run.length << ") "
             << escapedText(std::string_view(text.string()).substr(run.byteOffset, run.byteLength)) << " font "
             << escapedText(a.fontFamily) << " " << cssNumberText(a.fontSize) << "pt";
-        if (a.bold) out << " bold";
-        if (a.italic) out << " italic";
-        if (a.underline) out << " underline";
-        if (a.strikethrough) out << " strikethrough";
+        if (a.bold)
+            out << " bold";
+        if (a.italic)
+            out << " italic";
+        if (a.underline)
+            out << " underline";
+        if (a.strikethrough)
+            out << " strikethrough";
         if (a.foregroundColor) {
             char color[8];
-            std::snprintf(color, sizeof color, "#%02x%02x%02x", a.foregroundColor->red, a.foregroundColor->green,
-                          a.foregroundColor->blue);
+            std::snprintf(color, sizeof color, "#%02x%02x%02x", a.foregroundColor->red,
+                          a.foregroundColor->green, a.foregroundColor->blue);
             out << " color " << color;
         }
-        if (a.link) out << " link " << escapedText(*a.link);
+        if (a.link)
+            out << " link " << escapedText(*a.link);
         const NSParagraphStyle& p = a.paragraphStyle;
         out << " align " << alignmentName(p.alignment);
         if (p.headIndent != 0 || p.tailIndent != 0) {
             out << " indent " << cssNumberText(p.headIndent) << "/" << cssNumberText(p.tailIndent);
         }
         if (p.paragraphSpacingBefore != 0 || p.paragraphSpacing != 0) {
-            out << " spacing " << cssNumberText(p.paragraphSpacingBefore) << "/" << cssNumberText(p.paragraphSpacing);
+            out << " spacing " << cssNumberText(p.paragraphSpacingBefore) << "/"
+                << cssNumberText(p.paragraphSpacing);
         }
         out << "\n";
     }
@@ -103,8 +111,9 @@ void printRuns(const NSAttributedString& text, std::ostream& out) {
 
 int runHTMLCommand(int argc, char** argv) {
     CLI::App app("Reads an HTML fragment from stdin and prints its styled text.", "orvane html");
-    app.footer("Exit status:\n  0  success\n  1  the reader refused the input (not UTF-8, or beyond its bounds)\n"
-               "  2  the command line could not be understood\n");
+    app.footer(
+        "Exit status:\n  0  success\n  1  the reader refused the input (not UTF-8, or beyond its bounds)\n"
+        "  2  the command line could not be understood\n");
     std::string css;
     std::string fontText;
     std::string tag;
@@ -123,7 +132,8 @@ int runHTMLCommand(int argc, char** argv) {
     if (!fontText.empty()) {
         font = parseFont(fontText);
         if (!font) {
-            std::cerr << "orvane html: --font wants NAME:SIZE with a positive size, not \"" << fontText << "\"\n";
+            std::cerr << "orvane html: --font wants NAME:SIZE with a positive size, not \"" << fontText
+                      << "\"\n";
             return static_cast<int>(ExitStatus::usage);
         }
     }
@@ -163,7 +173,8 @@ int runHTMLCommand(int argc, char** argv) {
         text = attributedStringFromHTML(document);
     }
     if (!text) {
-        std::cerr << "orvane html: the reader refused the input (not UTF-8, or beyond its size, depth or tag bounds)\n";
+        std::cerr << "orvane html: the reader refused the input (not UTF-8, or beyond its size, depth or tag "
+                     "bounds)\n";
         return static_cast<int>(ExitStatus::failure);
     }
     if (pango) {

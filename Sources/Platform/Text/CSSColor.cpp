@@ -19,6 +19,7 @@ struct NamedColor {
 };
 
 // The CSS Color Module level 4 named colours, sorted by name.
+// clang-format off
 constexpr std::array<NamedColor, 148> namedColors = {{
     {"aliceblue", 0xF0F8FF}, {"antiquewhite", 0xFAEBD7}, {"aqua", 0x00FFFF},
     {"aquamarine", 0x7FFFD4}, {"azure", 0xF0FFFF}, {"beige", 0xF5F5DC},
@@ -71,6 +72,7 @@ constexpr std::array<NamedColor, 148> namedColors = {{
     {"white", 0xFFFFFF}, {"whitesmoke", 0xF5F5F5}, {"yellow", 0xFFFF00},
     {"yellowgreen", 0x9ACD32},
 }};
+// clang-format on
 
 std::string lowercased(std::string_view text) {
     std::string result(text);
@@ -83,9 +85,12 @@ std::string lowercased(std::string_view text) {
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -99,39 +104,45 @@ std::optional<NSColor> parseHex(std::string_view digits) {
         values.push_back(value);
     }
     auto channel = [&](std::size_t index, bool shortForm) {
-        return static_cast<std::uint8_t>(shortForm ? values[index] * 17 : values[2 * index] * 16 + values[2 * index + 1]);
+        return static_cast<std::uint8_t>(shortForm ? values[index] * 17
+                                                   : values[2 * index] * 16 + values[2 * index + 1]);
     };
     switch (values.size()) {
-    case 3:
-    case 4: {
-        NSColor color{channel(0, true), channel(1, true), channel(2, true), 1.0};
-        if (values.size() == 4) color.alpha = channel(3, true) / 255.0;
-        return color;
-    }
-    case 6:
-    case 8: {
-        NSColor color{channel(0, false), channel(1, false), channel(2, false), 1.0};
-        if (values.size() == 8) color.alpha = channel(3, false) / 255.0;
-        return color;
-    }
-    default:
-        return std::nullopt;
+        case 3:
+        case 4: {
+            NSColor color{channel(0, true), channel(1, true), channel(2, true), 1.0};
+            if (values.size() == 4)
+                color.alpha = channel(3, true) / 255.0;
+            return color;
+        }
+        case 6:
+        case 8: {
+            NSColor color{channel(0, false), channel(1, false), channel(2, false), 1.0};
+            if (values.size() == 8)
+                color.alpha = channel(3, false) / 255.0;
+            return color;
+        }
+        default:
+            return std::nullopt;
     }
 }
 
 // One number of rgb(): a plain number (0-255, or 0-1 for alpha) or a
 // percentage; clamped into range.
 std::optional<double> parseComponent(std::string_view text, bool isAlpha) {
-    if (text.empty()) return std::nullopt;
+    if (text.empty())
+        return std::nullopt;
     const bool percent = text.back() == '%';
-    if (percent) text.remove_suffix(1);
+    if (percent)
+        text.remove_suffix(1);
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
     const double scale = isAlpha ? 1.0 : 255.0;
-    if (percent) value = value / 100.0 * scale;
+    if (percent)
+        value = value / 100.0 * scale;
     return std::clamp(value, 0.0, scale);
 }
 
@@ -150,11 +161,13 @@ std::optional<NSColor> parseFunction(std::string_view arguments) {
             start = i;
         }
     }
-    if (parts.size() != 3 && parts.size() != 4) return std::nullopt;
+    if (parts.size() != 3 && parts.size() != 4)
+        return std::nullopt;
     double channels[4] = {0, 0, 0, 1};
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const auto value = parseComponent(parts[i], i == 3);
-        if (!value) return std::nullopt;
+        if (!value)
+            return std::nullopt;
         channels[i] = *value;
     }
     auto byte = [](double v) { return static_cast<std::uint8_t>(std::lround(v)); };
@@ -166,19 +179,26 @@ std::optional<NSColor> parseFunction(std::string_view arguments) {
 std::optional<NSColor> parseCSSColor(std::string_view value) {
     const std::string text = lowercased(value);
     std::string_view view(text);
-    while (!view.empty() && (view.front() == ' ' || view.front() == '\t')) view.remove_prefix(1);
-    while (!view.empty() && (view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
-    if (view.empty()) return std::nullopt;
-    if (view.front() == '#') return parseHex(view.substr(1));
+    while (!view.empty() && (view.front() == ' ' || view.front() == '\t'))
+        view.remove_prefix(1);
+    while (!view.empty() && (view.back() == ' ' || view.back() == '\t'))
+        view.remove_suffix(1);
+    if (view.empty())
+        return std::nullopt;
+    if (view.front() == '#')
+        return parseHex(view.substr(1));
     for (const std::string_view function : {std::string_view("rgba("), std::string_view("rgb(")}) {
         if (view.starts_with(function) && view.back() == ')') {
             return parseFunction(view.substr(function.size(), view.size() - function.size() - 1));
         }
     }
-    if (view == "transparent") return NSColor{0, 0, 0, 0.0};
-    const auto found = std::lower_bound(namedColors.begin(), namedColors.end(), view,
-                                        [](const NamedColor& entry, std::string_view name) { return entry.name < name; });
-    if (found == namedColors.end() || found->name != view) return std::nullopt;
+    if (view == "transparent")
+        return NSColor{0, 0, 0, 0.0};
+    const auto found =
+        std::lower_bound(namedColors.begin(), namedColors.end(), view,
+                         [](const NamedColor& entry, std::string_view name) { return entry.name < name; });
+    if (found == namedColors.end() || found->name != view)
+        return std::nullopt;
     return NSColor{static_cast<std::uint8_t>(found->rgb >> 16), static_cast<std::uint8_t>(found->rgb >> 8),
                    static_cast<std::uint8_t>(found->rgb), 1.0};
 }

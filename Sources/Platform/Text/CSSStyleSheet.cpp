@@ -16,15 +16,18 @@ bool isNameCharacter(char c) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
 std::string lowercased(std::string_view text) {
     std::string result(text);
     for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return result;
 }
@@ -46,11 +49,13 @@ std::string withoutComments(std::string_view text) {
             }
         } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
             const std::size_t end = text.find("*/", i + 2);
-            if (end == std::string_view::npos) break;
+            if (end == std::string_view::npos)
+                break;
             i = end + 1;
             result.push_back(' ');
         } else {
-            if (c == '"' || c == '\'') quote = c;
+            if (c == '"' || c == '\'')
+                quote = c;
             result.push_back(c);
         }
     }
@@ -72,7 +77,8 @@ std::size_t findOutside(std::string_view text, std::size_t from, std::string_vie
             }
             continue;
         }
-        if (depth == 0 && stops.find(c) != std::string_view::npos) return i;
+        if (depth == 0 && stops.find(c) != std::string_view::npos)
+            return i;
         if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '(' || c == '[' || c == '{') {
@@ -105,7 +111,8 @@ bool CSSSelector::parse(std::string_view text, CSSSelector& selector) {
             ++i;
         } else if (isNameCharacter(text[i])) {
             const std::size_t start = i;
-            while (i < text.size() && isNameCharacter(text[i])) ++i;
+            while (i < text.size() && isNameCharacter(text[i]))
+                ++i;
             compound.type = lowercased(text.substr(start, i - start));
             any = true;
             ++types;
@@ -113,8 +120,10 @@ bool CSSSelector::parse(std::string_view text, CSSSelector& selector) {
         while (i < text.size() && (text[i] == '.' || text[i] == '#')) {
             const char kind = text[i++];
             const std::size_t start = i;
-            while (i < text.size() && isNameCharacter(text[i])) ++i;
-            if (i == start) return false;
+            while (i < text.size() && isNameCharacter(text[i]))
+                ++i;
+            if (i == start)
+                return false;
             const std::string name(text.substr(start, i - start));
             if (kind == '.') {
                 compound.classes.push_back(name);
@@ -125,14 +134,18 @@ bool CSSSelector::parse(std::string_view text, CSSSelector& selector) {
             }
             any = true;
         }
-        if (!any) return false;
+        if (!any)
+            return false;
         selector.compounds_.push_back(std::move(compound));
         if (i < text.size()) {
-            if (!isBlank(text[i])) return false;
-            while (i < text.size() && isBlank(text[i])) ++i;
+            if (!isBlank(text[i]))
+                return false;
+            while (i < text.size() && isBlank(text[i]))
+                ++i;
         }
     }
-    if (selector.compounds_.empty()) return false;
+    if (selector.compounds_.empty())
+        return false;
     auto saturated = [](std::uint32_t count) { return std::min<std::uint32_t>(count, 1023); };
     selector.specificity_ = saturated(ids) << 20 | saturated(classes) << 10 | saturated(types);
     return true;
@@ -141,12 +154,15 @@ bool CSSSelector::parse(std::string_view text, CSSSelector& selector) {
 namespace {
 
 bool compoundMatches(const CSSSelector::Compound& compound, const CSSElement& element) {
-    if (!compound.type.empty() && compound.type != element.tag) return false;
+    if (!compound.type.empty() && compound.type != element.tag)
+        return false;
     for (const std::string& id : compound.ids) {
-        if (id != element.id) return false;
+        if (id != element.id)
+            return false;
     }
     for (const std::string& name : compound.classes) {
-        if (std::find(element.classes.begin(), element.classes.end(), name) == element.classes.end()) return false;
+        if (std::find(element.classes.begin(), element.classes.end(), name) == element.classes.end())
+            return false;
     }
     return true;
 }
@@ -154,7 +170,8 @@ bool compoundMatches(const CSSSelector::Compound& compound, const CSSElement& el
 }  // namespace
 
 bool CSSSelector::matches(const CSSElement& element, std::span<const CSSElement* const> ancestors) const {
-    if (compounds_.empty() || !compoundMatches(compounds_.back(), element)) return false;
+    if (compounds_.empty() || !compoundMatches(compounds_.back(), element))
+        return false;
     // Descendant combinators only: matching each compound to the nearest
     // ancestor that fits is never worse than a farther one.
     std::size_t next = ancestors.size();
@@ -166,7 +183,8 @@ bool CSSSelector::matches(const CSSElement& element, std::span<const CSSElement*
                 break;
             }
         }
-        if (!found) return false;
+        if (!found)
+            return false;
     }
     return true;
 }
@@ -180,11 +198,12 @@ std::vector<CSSDeclaration> CSSStyleSheet::parseDeclarations(std::string_view ra
         const std::string_view item(text.data() + start, end - start);
         start = end + 1;
         const std::size_t colon = item.find(':');
-        if (colon == std::string_view::npos) continue;
+        if (colon == std::string_view::npos)
+            continue;
         const std::string_view name = trimmed(item.substr(0, colon));
         std::string_view value = trimmed(item.substr(colon + 1));
-        if (const std::size_t bang = value.rfind('!'); bang != std::string_view::npos &&
-                                                         lowercased(trimmed(value.substr(bang + 1))) == "important") {
+        if (const std::size_t bang = value.rfind('!');
+            bang != std::string_view::npos && lowercased(trimmed(value.substr(bang + 1))) == "important") {
             value = trimmed(value.substr(0, bang));
         }
         if (name.empty() || value.empty() ||
@@ -201,8 +220,10 @@ CSSStyleSheet CSSStyleSheet::parse(std::string_view rawText) {
     CSSStyleSheet sheet;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (isBlank(text[i]) || text[i] == '}' || text[i] == ';')) ++i;
-        if (i >= text.size()) break;
+        while (i < text.size() && (isBlank(text[i]) || text[i] == '}' || text[i] == ';'))
+            ++i;
+        if (i >= text.size())
+            break;
         if (text[i] == '@') {
             // An at-rule ends at its semicolon or with its block.
             const std::size_t end = findOutside(text, i, ";{");
@@ -210,7 +231,8 @@ CSSStyleSheet CSSStyleSheet::parse(std::string_view rawText) {
             continue;
         }
         const std::size_t open = findOutside(text, i, "{");
-        if (open == text.size()) break;
+        if (open == text.size())
+            break;
         const std::string_view prelude(text.data() + i, open - i);
         const std::size_t next = skipBlock(text, open);
         const std::size_t bodyEnd = next == text.size() && text.back() != '}' ? text.size() : next - 1;
@@ -227,7 +249,8 @@ CSSStyleSheet CSSStyleSheet::parse(std::string_view rawText) {
             selectors.push_back(std::move(selector));
             from = comma + 1;
         }
-        if (!valid) continue;
+        if (!valid)
+            continue;
         const std::vector<CSSDeclaration> declarations = parseDeclarations(body);
         for (CSSSelector& selector : selectors) {
             sheet.rules_.push_back(CSSStyleRule{std::move(selector), declarations, sheet.rules_.size()});

@@ -54,7 +54,8 @@ bool isASCIILetter(char c) {
 std::string lowercased(std::string_view text) {
     std::string result(text);
     for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return result;
 }
@@ -71,8 +72,9 @@ bool isVoid(std::string_view tag) {
 // Elements whose end tag HTML lets the parser imply; they don't nest in
 // themselves, so they are left out of the depth estimate.
 bool hasOptionalEnd(std::string_view tag) {
-    return isOneOf(tag, {"p", "li", "dt", "dd", "option", "optgroup", "tr", "td", "th", "tbody", "thead",
-                         "tfoot", "colgroup", "rb", "rt", "rp", "rtc", "html", "head", "body"});
+    return isOneOf(tag,
+                   {"p",     "li",    "dt",       "dd", "option", "optgroup", "tr",  "td",   "th",   "tbody",
+                    "thead", "tfoot", "colgroup", "rb", "rt",     "rp",       "rtc", "html", "head", "body"});
 }
 
 bool isFormatting(std::string_view tag) {
@@ -81,11 +83,13 @@ bool isFormatting(std::string_view tag) {
 }
 
 bool isBlock(std::string_view tag) {
-    return isOneOf(tag, {"address", "article", "aside", "blockquote", "body", "caption", "center", "dd",
-                         "details", "dialog", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer",
-                         "form", "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr", "html", "legend", "li",
-                         "main", "menu", "nav", "ol", "p", "pre", "section", "summary", "table", "tr", "ul",
-                         "textarea", "listing", "xmp", "plaintext"});
+    return isOneOf(
+        tag, {"address",  "article", "aside", "blockquote", "body",    "caption",  "center",     "dd",
+              "details",  "dialog",  "div",   "dl",         "dt",      "fieldset", "figcaption", "figure",
+              "footer",   "form",    "h1",    "h2",         "h3",      "h4",       "h5",         "h6",
+              "header",   "hr",      "html",  "legend",     "li",      "main",     "menu",       "nav",
+              "ol",       "p",       "pre",   "section",    "summary", "table",    "tr",         "ul",
+              "textarea", "listing", "xmp",   "plaintext"});
 }
 
 bool givesNoText(std::string_view tag) {
@@ -117,7 +121,8 @@ void appendUTF8(std::string& out, char32_t c) {
 }
 
 std::optional<std::string> decodeUTF16(std::span<const std::uint8_t> bytes, bool bigEndian) {
-    if (bytes.size() % 2 != 0) return std::nullopt;
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
     std::string out;
     out.reserve(bytes.size() / 2 + bytes.size() / 8);
     auto unit = [&](std::size_t i) -> char16_t {
@@ -127,9 +132,11 @@ std::optional<std::string> decodeUTF16(std::span<const std::uint8_t> bytes, bool
     for (std::size_t i = 0; i < bytes.size(); i += 2) {
         const char16_t first = unit(i);
         if (first >= 0xD800 && first <= 0xDBFF) {
-            if (i + 2 >= bytes.size()) return std::nullopt;
+            if (i + 2 >= bytes.size())
+                return std::nullopt;
             const char16_t second = unit(i + 2);
-            if (second < 0xDC00 || second > 0xDFFF) return std::nullopt;
+            if (second < 0xDC00 || second > 0xDFFF)
+                return std::nullopt;
             appendUTF8(out, 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (second - 0xDC00));
             i += 2;
         } else if (first >= 0xDC00 && first <= 0xDFFF) {
@@ -145,10 +152,13 @@ std::vector<std::string_view> words(std::string_view text) {
     std::vector<std::string_view> result;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && isHTMLSpace(text[i])) ++i;
+        while (i < text.size() && isHTMLSpace(text[i]))
+            ++i;
         const std::size_t start = i;
-        while (i < text.size() && !isHTMLSpace(text[i])) ++i;
-        if (i > start) result.push_back(text.substr(start, i - start));
+        while (i < text.size() && !isHTMLSpace(text[i]))
+            ++i;
+        if (i > start)
+            result.push_back(text.substr(start, i - start));
     }
     return result;
 }
@@ -179,16 +189,19 @@ public:
             if (isHTMLSpace(c)) {
                 (buffer_.empty() ? leadingSpace : trailingSpace) = true;
             } else {
-                if (trailingSpace) buffer_.push_back(' ');
+                if (trailingSpace)
+                    buffer_.push_back(' ');
                 trailingSpace = false;
                 buffer_.push_back(c);
             }
         }
-        if (leadingSpace && !pendingSpace_) pendingSpace_ = attributes;
+        if (leadingSpace && !pendingSpace_)
+            pendingSpace_ = attributes;
         if (!buffer_.empty()) {
             emit(buffer_, attributes);
             // A collapsed blank keeps the look of the text it came with.
-            if (trailingSpace) pendingSpace_ = attributes;
+            if (trailingSpace)
+                pendingSpace_ = attributes;
         }
     }
 
@@ -203,14 +216,16 @@ public:
     }
 
     void emit(std::string_view raw, const TextAttributes& attributes) {
-        if (raw.empty()) return;
+        if (raw.empty())
+            return;
         // The line feed ending a paragraph belongs to that paragraph.
         if (pendingBreak_ && !atLineStart_) {
             const TextAttributes paragraph = result_.runs().back().attributes;
             result_.append("\n", paragraph);
         }
         pendingBreak_ = false;
-        if (pendingSpace_ && !atLineStart_) result_.append(" ", *pendingSpace_);
+        if (pendingSpace_ && !atLineStart_)
+            result_.append(" ", *pendingSpace_);
         pendingSpace_.reset();
         result_.append(raw, attributes);
         atLineStart_ = raw.back() == '\n';
@@ -227,7 +242,8 @@ private:
 };
 
 std::string_view tagName(const GumboElement& element, std::string& storage) {
-    if (element.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(element.tag);
+    if (element.tag != GUMBO_TAG_UNKNOWN)
+        return gumbo_normalized_tagname(element.tag);
     GumboStringPiece piece = element.original_tag;
     gumbo_tag_from_original_text(&piece);
     storage = lowercased(std::string_view(piece.data, piece.length));
@@ -265,8 +281,10 @@ void computeStyle(CSSCascade& cascade, Frame& frame, const Style& parent,
             style.text.underline = true;
         }
     }
-    if (isPreformatted(frame.tag)) style.preformatted = true;
-    cascade.apply(frame.element, ancestors, attribute(element, "style"), parent.text, frame.block, style.text);
+    if (isPreformatted(frame.tag))
+        style.preformatted = true;
+    cascade.apply(frame.element, ancestors, attribute(element, "style"), parent.text, frame.block,
+                  style.text);
 }
 
 // The text of every <style> element, in document order.
@@ -280,7 +298,8 @@ std::string styleText(const GumboNode* root) {
     while (!stack.empty()) {
         const GumboNode* node = stack.back();
         stack.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+            continue;
         const GumboVector& children = node->v.element.children;
         if (node->v.element.tag == GUMBO_TAG_STYLE) {
             for (unsigned i = 0; i < children.length; ++i) {
@@ -320,7 +339,8 @@ NSAttributedString render(const GumboNode* root) {
         frame.block = isBlock(frame.tag);
         computeStyle(cascade, frame, parent, ancestors);
         ancestors.push_back(&frame.element);
-        if (frame.block) writer.blockBoundary();
+        if (frame.block)
+            writer.blockBoundary();
         if (frame.tag == "ul" || frame.tag == "ol") {
             frame.listKind = frame.tag == "ul" ? 1 : 2;
             const std::string_view start = attribute(element, "start");
@@ -330,8 +350,10 @@ NSAttributedString render(const GumboNode* root) {
             }
         } else if (frame.tag == "li") {
             for (auto it = std::next(frames.rbegin()); it != frames.rend(); ++it) {
-                if (it->listKind == 0) continue;
-                const std::string marker = it->listKind == 1 ? "\u2022\t" : std::to_string(it->counter++) + ".\t";
+                if (it->listKind == 0)
+                    continue;
+                const std::string marker =
+                    it->listKind == 1 ? "\u2022\t" : std::to_string(it->counter++) + ".\t";
                 writer.emit(marker, frame.style.text);
                 break;
             }
@@ -344,30 +366,32 @@ NSAttributedString render(const GumboNode* root) {
     const GumboVector& top = root->v.document.children;
     for (unsigned t = 0; t < top.length; ++t) {
         const auto* first = static_cast<const GumboNode*>(top.data[t]);
-        if (first->type != GUMBO_NODE_ELEMENT) continue;
+        if (first->type != GUMBO_NODE_ELEMENT)
+            continue;
         enter(first);
         while (!frames.empty()) {
             Frame& frame = frames.back();
             const GumboVector& children = frame.node->v.element.children;
             if (givesNoText(frame.tag) || frame.next >= children.length) {
-                if (frame.block) writer.blockBoundary();
+                if (frame.block)
+                    writer.blockBoundary();
                 ancestors.pop_back();
                 frames.pop_back();
                 continue;
             }
             const auto* child = static_cast<const GumboNode*>(children.data[frame.next++]);
             switch (child->type) {
-            case GUMBO_NODE_ELEMENT:
-            case GUMBO_NODE_TEMPLATE:
-                enter(child);
-                break;
-            case GUMBO_NODE_TEXT:
-            case GUMBO_NODE_WHITESPACE:
-            case GUMBO_NODE_CDATA:
-                writer.text(child->v.text.text, frame.style.text, frame.style.preformatted);
-                break;
-            default:
-                break;
+                case GUMBO_NODE_ELEMENT:
+                case GUMBO_NODE_TEMPLATE:
+                    enter(child);
+                    break;
+                case GUMBO_NODE_TEXT:
+                case GUMBO_NODE_WHITESPACE:
+                case GUMBO_NODE_CDATA:
+                    writer.text(child->v.text.text, frame.style.text, frame.style.preformatted);
+                    break;
+                default:
+                    break;
             }
         }
     }
@@ -377,7 +401,8 @@ NSAttributedString render(const GumboNode* root) {
 }  // namespace
 
 bool HTMLReader::isWithinLimits(std::string_view html, const Limits& limits) {
-    if (html.size() > limits.maxBytes) return false;
+    if (html.size() > limits.maxBytes)
+        return false;
     std::size_t tags = 0;
     std::size_t depth = 0;
     std::size_t formatting = 0;
@@ -386,51 +411,66 @@ bool HTMLReader::isWithinLimits(std::string_view html, const Limits& limits) {
     for (std::size_t i = html.find('<'); i != std::string_view::npos; i = html.find('<', i + 1)) {
         const bool closing = i + 1 < html.size() && html[i + 1] == '/';
         const std::size_t start = i + (closing ? 2 : 1);
-        if (start >= html.size() || !isASCIILetter(html[start])) continue;
+        if (start >= html.size() || !isASCIILetter(html[start]))
+            continue;
         std::size_t end = start;
-        while (end < html.size() && !isHTMLSpace(html[end]) && html[end] != '/' && html[end] != '>') ++end;
+        while (end < html.size() && !isHTMLSpace(html[end]) && html[end] != '/' && html[end] != '>')
+            ++end;
         name = lowercased(html.substr(start, end - start));
         const bool counted = !isVoid(name) && !hasOptionalEnd(name);
         if (closing) {
-            if (counted && depth > 0) --depth;
-            if (isFormatting(name) && formatting > 0) --formatting;
+            if (counted && depth > 0)
+                --depth;
+            if (isFormatting(name) && formatting > 0)
+                --formatting;
             // A stray </p> or </br> makes an element of its own.
-            if ((name == "p" || name == "br") && ++tags > limits.maxTags) return false;
+            if ((name == "p" || name == "br") && ++tags > limits.maxTags)
+                return false;
             continue;
         }
-        if (++tags > limits.maxTags) return false;
-        if (counted && ++depth > limits.maxDepth) return false;
-        if (isFormatting(name)) mostFormatting = std::max(mostFormatting, ++formatting);
+        if (++tags > limits.maxTags)
+            return false;
+        if (counted && ++depth > limits.maxDepth)
+            return false;
+        if (isFormatting(name))
+            mostFormatting = std::max(mostFormatting, ++formatting);
     }
     // Each start tag may make gumbo reopen every formatting element still open.
     return tags * (mostFormatting + 1) <= limits.maxNodes;
 }
 
 std::optional<NSAttributedString> HTMLReader::readUTF8(std::string_view html, const Limits& limits) {
-    if (!isValidUTF8(html) || !isWithinLimits(html, limits)) return std::nullopt;
+    if (!isValidUTF8(html) || !isWithinLimits(html, limits))
+        return std::nullopt;
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = limits.maxErrors;
     struct OutputDeleter {
         const GumboOptions* options;
         void operator()(GumboOutput* output) const { gumbo_destroy_output(options, output); }
     };
-    const std::unique_ptr<GumboOutput, OutputDeleter> output(gumbo_parse_with_options(&options, html.data(), html.size()),
-                                                             OutputDeleter{&options});
-    if (!output) return std::nullopt;
+    const std::unique_ptr<GumboOutput, OutputDeleter> output(
+        gumbo_parse_with_options(&options, html.data(), html.size()), OutputDeleter{&options});
+    if (!output)
+        return std::nullopt;
     return render(output->document);
 }
 
-std::optional<NSAttributedString> HTMLReader::read(std::span<const std::uint8_t> document, const Limits& limits) {
-    if (document.size() > limits.maxBytes * 2) return std::nullopt;
-    if (document.size() >= 2 && (document[0] == 0xFF || document[0] == 0xFE) && document[0] + document[1] == 0x1FD) {
+std::optional<NSAttributedString> HTMLReader::read(std::span<const std::uint8_t> document,
+                                                   const Limits& limits) {
+    if (document.size() > limits.maxBytes * 2)
+        return std::nullopt;
+    if (document.size() >= 2 && (document[0] == 0xFF || document[0] == 0xFE) &&
+        document[0] + document[1] == 0x1FD) {
         const std::optional<std::string> text = decodeUTF16(document.subspan(2), document[0] == 0xFE);
-        if (!text) return std::nullopt;
+        if (!text)
+            return std::nullopt;
         return readUTF8(*text, limits);
     }
     if (document.size() >= 3 && document[0] == 0xEF && document[1] == 0xBB && document[2] == 0xBF) {
         document = document.subspan(3);
     }
-    return readUTF8(std::string_view(reinterpret_cast<const char*>(document.data()), document.size()), limits);
+    return readUTF8(std::string_view(reinterpret_cast<const char*>(document.data()), document.size()),
+                    limits);
 }
 
 }  // namespace orvane

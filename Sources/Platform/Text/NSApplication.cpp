@@ -13,12 +13,12 @@ NSApplication& NSApplication::sharedApplication() {
 
 NSUserInterfaceLayoutDirection NSApplication::userInterfaceLayoutDirection() const {
     switch (direction_.load(std::memory_order_acquire)) {
-    case 1:
-        return NSUserInterfaceLayoutDirection::leftToRight;
-    case 2:
-        return NSUserInterfaceLayoutDirection::rightToLeft;
-    default:
-        break;
+        case 1:
+            return NSUserInterfaceLayoutDirection::leftToRight;
+        case 2:
+            return NSUserInterfaceLayoutDirection::rightToLeft;
+        default:
+            break;
     }
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);

@@ -13,33 +13,34 @@ namespace {
 void appendEscaped(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        case '\0':
-            out += "\xEF\xBF\xBD";
-            break;
-        default:
-            out.push_back(c);
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '\0':
+                out += "\xEF\xBF\xBD";
+                break;
+            default:
+                out.push_back(c);
         }
     }
 }
 
 // Pango sizes are ints in 1024ths of a point; keep within what it accepts.
 long pangoSize(double points) {
-    if (!std::isfinite(points) || points <= 0) return 1024;
+    if (!std::isfinite(points) || points <= 0)
+        return 1024;
     return std::lround(std::min(points, 10'000.0) * 1024.0);
 }
 
@@ -88,28 +89,29 @@ std::vector<PangoParagraph> pangoParagraphs(const NSAttributedString& text) {
     while (start < string.size()) {
         const std::size_t newline = string.find('\n', start);
         const std::size_t end = newline == std::string::npos ? string.size() : newline + 1;
-        while (run + 1 < runs.size() && runs[run].byteOffset + runs[run].byteLength <= start) ++run;
+        while (run + 1 < runs.size() && runs[run].byteOffset + runs[run].byteLength <= start)
+            ++run;
         const NSParagraphStyle& style = runs[run].attributes.paragraphStyle;
         PangoParagraph paragraph;
         paragraph.byteOffset = start;
         paragraph.byteLength = end - start;
         switch (style.alignment) {
-        case NSTextAlignment::left:
-            paragraph.alignment = 0;
-            break;
-        case NSTextAlignment::center:
-            paragraph.alignment = 1;
-            break;
-        case NSTextAlignment::right:
-            paragraph.alignment = 2;
-            break;
-        case NSTextAlignment::justified:
-            paragraph.alignment = rightToLeft ? 2 : 0;
-            paragraph.justify = true;
-            break;
-        case NSTextAlignment::natural:
-            paragraph.alignment = rightToLeft ? 2 : 0;
-            break;
+            case NSTextAlignment::left:
+                paragraph.alignment = 0;
+                break;
+            case NSTextAlignment::center:
+                paragraph.alignment = 1;
+                break;
+            case NSTextAlignment::right:
+                paragraph.alignment = 2;
+                break;
+            case NSTextAlignment::justified:
+                paragraph.alignment = rightToLeft ? 2 : 0;
+                paragraph.justify = true;
+                break;
+            case NSTextAlignment::natural:
+                paragraph.alignment = rightToLeft ? 2 : 0;
+                break;
         }
         paragraph.leftMargin = rightToLeft ? style.tailIndent : style.headIndent;
         paragraph.rightMargin = rightToLeft ? style.headIndent : style.tailIndent;
