@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -125,8 +126,14 @@ int runHTMLCommand(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error, std::cout, std::cerr);
-        return code == 0 ? static_cast<int>(ExitStatus::success) : static_cast<int>(ExitStatus::usage);
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            app.exit(error, std::cout, std::cerr);  // --help
+            return static_cast<int>(ExitStatus::success);
+        }
+        std::string message = error.what();
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        std::cerr << "orvane html: " << message << " (see 'orvane html --help')\n";
+        return static_cast<int>(ExitStatus::usage);
     }
     std::optional<NSFont> font;
     if (!fontText.empty()) {
