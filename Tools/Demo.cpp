@@ -17,11 +17,14 @@
 #include "Platform/Foundation/NSException.hpp"
 #include "Platform/Archive/NSKeyedArchiver.hpp"
 #include "Platform/Archive/NSKeyedUnarchiver.hpp"
+#include "Platform/Text/PangoMarkup.hpp"
+#include "Presentation/AttributedStringFromHTML.hpp"
 
 #include <chrono>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -156,11 +159,35 @@ void concurrency() {
 
 }  // namespace
 
+void styledText() {
+    section("HTML styled text");
+    using Property = orvane::CSSRule::Property;
+    const std::vector<orvane::CSSRule> css = {
+        orvane::CSSRule::p({Property::fontFamily("Cantarell"), Property::fontSize(11), Property::fontColor("#333")}),
+        orvane::CSSRule::em({Property::fontStyle(Property::FontStyle::normal)})};
+    const std::string fragment = "Saved <b>3 passwords</b> to <em>Personal</em>, <s>none</s> lost.";
+    std::cout << "document: " << orvane::htmlDocument(fragment, css, "p") << "\n";
+    const auto text = orvane::attributedStringFromHTML(fragment, css, "p");
+    if (!text) {
+        std::cout << "the reader refused it\n";
+        return;
+    }
+    std::cout << "text: " << text->string() << " (" << text->runs().size() << " runs)\n";
+    for (const auto& run : text->runs()) {
+        const auto& a = run.attributes;
+        std::cout << "  \"" << text->string().substr(run.byteOffset, run.byteLength) << "\": " << a.fontFamily << " "
+                  << a.fontSize << "pt" << (a.bold ? " bold" : "") << (a.italic ? " italic" : "")
+                  << (a.strikethrough ? " strikethrough" : "") << "\n";
+    }
+    std::cout << "for GTK: " << orvane::pangoMarkup(*text) << "\n";
+}
+
 int main() {
     results();
     archives();
     errors();
     application();
     concurrency();
+    styledText();
     return 0;
 }

@@ -236,4 +236,27 @@ TEST(OrvaneToolCommandLineIntegrationTest, anUnreachableKeychainIsAFailureNotAMi
     EXPECT_TRUE(run.err.starts_with("orvane: Seckeychain error -1: Error '-25291'")) << run.err;
 }
 
+TEST(OrvaneToolCommandLineIntegrationTest, htmlPrintsRunsOrMarkupAndRefusesBadInput) {
+    const ToolRun runs =
+        runOrvane({"html", "--font", "Cantarell:11", "--css", "b { color: #0a0 }"}, "Hi <b>you</b>", false);
+    EXPECT_EQ(runs.status, 0) << runs.err;
+    EXPECT_NE(runs.out.find("text: \"Hi you\""), std::string::npos) << runs.out;
+    EXPECT_NE(runs.out.find("\"you\" font \"Cantarell\" 11.0pt bold color #00aa00"), std::string::npos)
+        << runs.out;
+    const ToolRun pango = runOrvane({"html", "--pango"}, "a&amp;<i>b</i>", false);
+    EXPECT_EQ(pango.status, 0) << pango.err;
+    EXPECT_NE(pango.out.find(">a&amp;</span><span "), std::string::npos) << pango.out;
+    EXPECT_NE(pango.out.find("style=\"italic\""), std::string::npos) << pango.out;
+
+    const ToolRun invalid = runOrvane({"html"}, "caf\xC3", false);
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_TRUE(isOneLine(invalid.err)) << invalid.err;
+    for (const std::vector<std::string>& line : {std::vector<std::string>{"html", "--font", "NoSize"},
+                                                 std::vector<std::string>{"html", "--bogus"}}) {
+        const ToolRun bad = runOrvane(line, "", false);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
+    }
+}
+
 }  // namespace
