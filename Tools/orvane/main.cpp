@@ -9,14 +9,17 @@
 #include "orvane/CommandLine.hpp"
 #include "orvane/FailureReport.hpp"
 #include "orvane/KeychainCommand.hpp"
+#include "orvane/ReachabilityCommand.hpp"
 
 #include <unistd.h>
 
 #include <exception>
 #include <iostream>
+#include <string_view>
 
 int main(int argc, char** argv) {
     using namespace orvane::cli;
+    if (argc > 1 && std::string_view(argv[1]) == "reachability") return runReachabilityCommand(argc - 1, argv + 1);
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
