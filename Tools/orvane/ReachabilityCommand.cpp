@@ -7,9 +7,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -48,6 +50,21 @@ private:
     }
 };
 
+// requireSeconds: accepts a number of seconds from 0 to a year.
+std::string requireSeconds(const std::string& value) {
+    double seconds = -1;
+    std::size_t used = 0;
+    try {
+        seconds = std::stod(value, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != value.size() || !(seconds >= 0 && seconds <= 366.0 * 24 * 3600)) {
+        return "expected a number of seconds from 0 to a year, got '" + value + "'";
+    }
+    return {};
+}
+
 }  // namespace
 
 int runReachabilityCommand(int argc, char** argv) {
@@ -58,11 +75,18 @@ int runReachabilityCommand(int argc, char** argv) {
     app.footer("Exit status:\n  0  success\n  2  the command line could not be understood\n");
     app.add_option("--watch", watchSeconds, "keep printing each change for SECONDS")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0.0, 366.0 * 24 * 3600));
+        ->check(requireSeconds);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? static_cast<int>(ExitStatus::success) : static_cast<int>(ExitStatus::usage);
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            app.exit(error);  // --help
+            return static_cast<int>(ExitStatus::success);
+        }
+        std::string message = error.what();
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        std::cerr << "orvane: " << message << " (see 'orvane reachability --help')\n";
+        return static_cast<int>(ExitStatus::usage);
     }
 
     auto reachability = NetworkReachability::create(std::make_shared<WarningLogger>());
