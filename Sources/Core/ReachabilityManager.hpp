@@ -11,8 +11,8 @@
 // What "reachable" means is what GIO's network-available says:
 // - the kernel's netlink monitor (the usual one): the host has a default
 //   route, IPv4 or IPv6;
-// - the NetworkManager monitor: NetworkManager's connectivity is neither
-//   "none" nor "unknown".
+// - the NetworkManager monitor: NetworkManager's global state is at least
+//   "connected (site)".
 // GIO_USE_NETWORK_MONITOR picks one; the first the process makes is its one
 // default monitor. If GIO falls back to its base monitor (which always says
 // "available" and never changes), startMonitoring() returns an error and
