@@ -169,7 +169,15 @@ private:
 
 }  // namespace
 
-TEST(ReachabilityIntegration, networkManagerStateChangesReachObserversOnTheMainLoop) {
+// Each run makes its probe the given way: on the main thread, or on a worker
+// inside a private main context while the main thread runs the main loop.
+class ReachabilityIntegration : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+INSTANTIATE_TEST_SUITE_P(MadeOn, ReachabilityIntegration,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--made-on-worker"}),
+                         [](const auto& made) { return made.param.empty() ? "mainThread" : "worker"; });
+
+TEST_P(ReachabilityIntegration, networkManagerStateChangesReachObserversOnTheMainLoop) {
     PrivateSystemBus bus;
     ASSERT_FALSE(bus.address().empty()) << "dbus-daemon did not start";
     const std::vector<std::string> onTheBus = {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address()};
@@ -190,7 +198,9 @@ TEST(ReachabilityIntegration, networkManagerStateChangesReachObserversOnTheMainL
 
     std::vector<std::string> environment = onTheBus;
     environment.emplace_back("GIO_USE_NETWORK_MONITOR=networkmanager");
-    ChildProcess reachability({probe, "60"}, environment);
+    std::vector<std::string> arguments = {probe, "60"};
+    arguments.insert(arguments.end(), GetParam().begin(), GetParam().end());
+    ChildProcess reachability(arguments, environment);
     EXPECT_EQ(reachability.readLine(), "monitor GNetworkMonitorNM");
     EXPECT_EQ(reachability.readLine(), "initial reachable");
 
@@ -201,7 +211,7 @@ TEST(ReachabilityIntegration, networkManagerStateChangesReachObserversOnTheMainL
     EXPECT_EQ(reachability.readLine(), "available main-thread");
 }
 
-TEST(ReachabilityIntegration, aDefaultRouteInANetworkNamespaceMakesTheNetworkReachable) {
+TEST(ReachabilityNamespaceIntegration, aDefaultRouteInANetworkNamespaceMakesTheNetworkReachable) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to make a network namespace and configure its links";
     }

@@ -1,4 +1,4 @@
-// reachability-probe SECONDS: the integration tests' window on a
+// reachability-probe SECONDS [--made-on-worker]: the integration tests' window on a
 // NetworkReachability in an environment they prepared (a private system bus
 // with a mock NetworkManager, or a network namespace).
 //
@@ -8,6 +8,8 @@
 //   available|unavailable main-thread|other-thread     (each observer call)
 // and runs the main loop on its main thread until standard input is closed or
 // SECONDS pass. Warnings of the reachability monitor go to standard error.
+// With --made-on-worker the monitor is made on another thread, inside a
+// private main context of its own, while the main thread runs the main loop.
 #include "Core/ReachabilityManager.hpp"
 #include "Core/SystemLogger.hpp"
 #include "Platform/MainLoop.hpp"
@@ -16,10 +18,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <glib.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -48,9 +54,27 @@ bool standardInputClosed() {
 
 }  // namespace
 
+std::shared_ptr<orvane::NetworkReachability> makeOnWorker() {
+    std::shared_ptr<orvane::NetworkReachability> reachability;
+    std::atomic<bool> made{false};
+    std::thread worker([&] {
+        GMainContext* own = g_main_context_new();
+        g_main_context_push_thread_default(own);
+        reachability = orvane::NetworkReachability::create(std::make_shared<scrivlog::SystemLogger>());
+        g_main_context_pop_thread_default(own);
+        g_main_context_unref(own);
+        made = true;
+    });
+    orvane::MainLoop::runUntil([&] { return made.load(); }, std::chrono::seconds(30));
+    worker.join();
+    return reachability;
+}
+
 int main(int argc, char** argv) {
     const long seconds = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 30;
-    auto reachability = orvane::NetworkReachability::create(std::make_shared<scrivlog::SystemLogger>());
+    const bool onWorker = argc > 2 && std::string_view(argv[2]) == "--made-on-worker";
+    auto reachability = onWorker ? makeOnWorker()
+                                 : orvane::NetworkReachability::create(std::make_shared<scrivlog::SystemLogger>());
     auto observer = std::make_shared<PrintingObserver>();
     reachability->addObserver(observer);
     std::printf("monitor %s\n",
