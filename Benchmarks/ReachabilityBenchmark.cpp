@@ -59,13 +59,14 @@ struct BareHandler {
 };
 
 void onNetworkChanged(GNetworkMonitor*, gboolean available, gpointer data) {
-    static_cast<BareHandler*>(data)->observers.invoke([available](orvane::NetworkReachabilityObserving& observer) {
-        if (available) {
-            observer.networkDidBecomeAvailable();
-        } else {
-            observer.networkDidBecomeUnavailable();
-        }
-    });
+    static_cast<BareHandler*>(data)->observers.invoke(
+        [available](orvane::NetworkReachabilityObserving& observer) {
+            if (available) {
+                observer.networkDidBecomeAvailable();
+            } else {
+                observer.networkDidBecomeUnavailable();
+            }
+        });
 }
 
 void gobjectSignalToObservers(benchmark::State& state) {

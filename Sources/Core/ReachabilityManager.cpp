@@ -64,14 +64,17 @@ GNetworkMonitor* defaultMonitorOnMainContext() {
 }
 
 orvane::NSError reachabilityError(std::int64_t code, std::string message) {
-    return orvane::NSError(std::string(kReachabilityErrorDomain), code,
-                           {{std::string(orvane::NSLocalizedDescriptionKey), orvane::Object(std::move(message))}});
+    return orvane::NSError(
+        std::string(kReachabilityErrorDomain), code,
+        {{std::string(orvane::NSLocalizedDescriptionKey), orvane::Object(std::move(message))}});
 }
 
 }  // namespace
 
-std::shared_ptr<ReachabilityManager> ReachabilityManager::reachabilityManagerWithHostName(std::string hostName) {
-    return std::make_shared<ReachabilityManager>(Passkey{}, std::move(hostName), defaultMonitorOnMainContext());
+std::shared_ptr<ReachabilityManager> ReachabilityManager::reachabilityManagerWithHostName(
+    std::string hostName) {
+    return std::make_shared<ReachabilityManager>(Passkey{}, std::move(hostName),
+                                                 defaultMonitorOnMainContext());
 }
 
 ReachabilityManager::ReachabilityManager(Passkey, std::string hostName, GNetworkMonitor* monitor)
@@ -103,9 +106,9 @@ std::optional<orvane::NSError> ReachabilityManager::startMonitoring() {
         if (networkChangedHandler_ == 0) {
             auto self = std::static_pointer_cast<ReachabilityManager>(shared_from_this());
             // The kernel's monitor emits both; NetworkManager's only the property notification.
-            networkChangedHandler_ =
-                g_signal_connect_data(monitor_, "network-changed", G_CALLBACK(&ReachabilityManager::networkChanged),
-                                      new ManagerLink(self), &deleteLink, GConnectFlags(0));
+            networkChangedHandler_ = g_signal_connect_data(
+                monitor_, "network-changed", G_CALLBACK(&ReachabilityManager::networkChanged),
+                new ManagerLink(self), &deleteLink, GConnectFlags(0));
             availabilityHandler_ = g_signal_connect_data(
                 monitor_, "notify::network-available", G_CALLBACK(&ReachabilityManager::availabilityNotified),
                 new ManagerLink(self), &deleteLink, GConnectFlags(0));

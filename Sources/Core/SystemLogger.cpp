@@ -20,7 +20,8 @@ void write(std::string_view level, const Logger::MessageMaker& message, std::str
 
 }  // namespace
 
-void SystemLogger::info(const MessageMaker& message, std::string_view function, std::string_view file, int line) {
+void SystemLogger::info(const MessageMaker& message, std::string_view function, std::string_view file,
+                        int line) {
     write("INFO", message, function, file, line);
 }
 

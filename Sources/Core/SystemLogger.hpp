@@ -17,7 +17,8 @@ namespace scrivlog {
 
 class SystemLogger final : public Logger {
 public:
-    void info(const MessageMaker& message, std::string_view function, std::string_view file, int line) override;
+    void info(const MessageMaker& message, std::string_view function, std::string_view file,
+              int line) override;
     void warning(const MessageMaker& message, std::string_view function, std::string_view file,
                  int line) override;
 };

@@ -25,7 +25,8 @@ std::shared_ptr<NetworkReachability> NetworkReachability::create(std::shared_ptr
 }
 
 NetworkReachability::NetworkReachability(Passkey, std::shared_ptr<scrivlog::Logger> logger)
-    : reachability_(netrune::ReachabilityManager::reachabilityManagerWithHostName(std::string(targetHostName))),
+    : reachability_(
+          netrune::ReachabilityManager::reachabilityManagerWithHostName(std::string(targetHostName))),
       logger_(std::move(logger)),
       reachable_(reachability_->reachable()) {}
 
@@ -40,8 +41,11 @@ void NetworkReachability::setReachable(bool reachable) {
         return;
     }
     if (logger_) {
-        logger_->info([reachable] { return std::string(reachable ? "Network is reachable" : "Network is NOT reachable"); },
-                      "reachable", sourceFile, __LINE__);
+        logger_->info(
+            [reachable] {
+                return std::string(reachable ? "Network is reachable" : "Network is NOT reachable");
+            },
+            "reachable", sourceFile, __LINE__);
     }
     observers_.invoke([reachable](NetworkReachabilityObserving& observer) {
         if (reachable) {

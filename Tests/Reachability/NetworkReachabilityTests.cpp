@@ -23,7 +23,8 @@ public:
     void info(const MessageMaker& message, std::string_view function, std::string_view file, int) override {
         entries.push_back("info|" + message() + "|" + std::string(function) + "|" + std::string(file));
     }
-    void warning(const MessageMaker& message, std::string_view function, std::string_view file, int) override {
+    void warning(const MessageMaker& message, std::string_view function, std::string_view file,
+                 int) override {
         entries.push_back("warning|" + message() + "|" + std::string(function) + "|" + std::string(file));
     }
     std::vector<std::string> entries;
@@ -50,8 +51,8 @@ private:
 };
 
 void postUserInfo(std::optional<ObjectDictionary> userInfo) {
-    orvane::NotificationCenter::defaultCenter().post(std::string(netrune::kReachabilityStatusDidChangeNotification),
-                                                     nullptr, std::move(userInfo));
+    orvane::NotificationCenter::defaultCenter().post(
+        std::string(netrune::kReachabilityStatusDidChangeNotification), nullptr, std::move(userInfo));
 }
 void postStatus(Object status) {
     postUserInfo(ObjectDictionary{{std::string(netrune::kReachabilityStatusKey), std::move(status)}});
@@ -92,7 +93,8 @@ TEST_F(NetworkReachabilityTest, notificationsWithoutAnIntegerStatusChangeNothing
     const std::string key(netrune::kReachabilityStatusKey);
     for (const auto& userInfo : std::vector<std::optional<ObjectDictionary>>{
              std::nullopt, ObjectDictionary{}, ObjectDictionary{{"status", 0}}, ObjectDictionary{{key, "0"}},
-             ObjectDictionary{{key, false}}, ObjectDictionary{{key, 0.5}}, ObjectDictionary{{key, Object()}}}) {
+             ObjectDictionary{{key, false}}, ObjectDictionary{{key, 0.5}},
+             ObjectDictionary{{key, Object()}}}) {
         postUserInfo(userInfo);
     }
     EXPECT_TRUE(reachability->reachable());
@@ -112,8 +114,9 @@ TEST_F(NetworkReachabilityTest, observersAreCalledNewestFirstAndOnlyForWhatTheyI
     reachability->removeObserver(removed);
     postStatus(Object(0));
     postStatus(Object(2));
-    EXPECT_EQ(journal, (std::vector<std::string>{"newest unavailable", "outage unavailable", "observer unavailable",
-                                                 "newest available", "observer available"}));
+    EXPECT_EQ(journal,
+              (std::vector<std::string>{"newest unavailable", "outage unavailable", "observer unavailable",
+                                        "newest available", "observer available"}));
 }
 
 TEST_F(NetworkReachabilityTest, theSetterStoresBeforeItLogsAndAnnouncesLikeANotification) {
@@ -132,7 +135,8 @@ TEST_F(NetworkReachabilityTest, theSetterStoresBeforeItLogsAndAnnouncesLikeANoti
     reachability->setReachable(false);
     EXPECT_EQ(reader->seen, false);
     EXPECT_EQ(journal, (std::vector<std::string>{"observer unavailable"}));
-    EXPECT_EQ(logger->entries, (std::vector<std::string>{"info|Network is NOT reachable|reachable" + source}));
+    EXPECT_EQ(logger->entries,
+              (std::vector<std::string>{"info|Network is NOT reachable|reachable" + source}));
 }
 
 TEST(NetworkReachability, monitoringThatCannotWorkIsOneWarningAndTheSubscriptionStaysWithOrWithoutALogger) {

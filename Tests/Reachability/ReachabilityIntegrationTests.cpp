@@ -26,7 +26,8 @@ namespace {
 // destruction) ends the probe, and anything still running is then terminated.
 class Child {
 public:
-    Child(std::vector<std::string> arguments, const std::vector<std::string>& variables, bool readOutput = true) {
+    Child(std::vector<std::string> arguments, const std::vector<std::string>& variables,
+          bool readOutput = true) {
         std::vector<char*> argv;
         for (auto& argument : arguments) {
             argv.push_back(argument.data());
@@ -40,8 +41,8 @@ public:
         }
         const auto flags = G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
                            (readOutput ? G_SPAWN_DEFAULT : G_SPAWN_STDOUT_TO_DEV_NULL);
-        if (!g_spawn_async_with_pipes(nullptr, argv.data(), environment, GSpawnFlags(flags), nullptr, nullptr, &pid_,
-                                      &input_, readOutput ? &output_ : nullptr, nullptr, nullptr)) {
+        if (!g_spawn_async_with_pipes(nullptr, argv.data(), environment, GSpawnFlags(flags), nullptr, nullptr,
+                                      &pid_, &input_, readOutput ? &output_ : nullptr, nullptr, nullptr)) {
             pid_ = -1;
         }
         g_strfreev(environment);
@@ -72,7 +73,8 @@ public:
     std::optional<std::string> readLine() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (auto end = buffer_.find('\n'); end == std::string::npos; end = buffer_.find('\n')) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd readable{output_, POLLIN, 0};
             char chunk[256];
             const ssize_t count = left.count() > 0 && poll(&readable, 1, int(left.count())) > 0
@@ -112,7 +114,8 @@ private:
     static std::string writeConfiguration(const std::filesystem::path& folder) {
         std::ofstream(folder / "system.conf")
             << "<busconfig><type>system</type><listen>unix:dir=" << folder.string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/><allow "
+               "own=\"*\"/>"
                "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>\n";
         return (folder / "system.conf").string();
     }
@@ -136,14 +139,17 @@ TEST_P(ReachabilityIntegration, networkManagerStateChangesReachObserversOnTheMai
     PrivateSystemBus bus;
     ASSERT_FALSE(bus.address.empty()) << "dbus-daemon did not start";
     const std::string onTheBus = "DBUS_SYSTEM_BUS_ADDRESS=" + bus.address;
-    Child networkManager({"/usr/bin/python3", "-m", "dbusmock", "--template", "networkmanager"}, {onTheBus}, false);
-    ASSERT_EQ(run({"gdbus", "wait", "--address", bus.address, "--timeout", "15", "org.freedesktop.NetworkManager"}), 0);
+    Child networkManager({"/usr/bin/python3", "-m", "dbusmock", "--template", "networkmanager"}, {onTheBus},
+                         false);
+    ASSERT_EQ(
+        run({"gdbus", "wait", "--address", bus.address, "--timeout", "15", "org.freedesktop.NetworkManager"}),
+        0);
     // NetworkManager's global state decides network-available; connectivity goes with it.
     const auto setNetworkManager = [&](std::string connectivity, std::string state) {
         for (const auto& [method, value] :
              {std::pair{"SetConnectivity", connectivity}, std::pair{"SetGlobalConnectionState", state}}) {
-            ASSERT_EQ(run({"gdbus", "call", "--address", bus.address, "--dest", "org.freedesktop.NetworkManager",
-                           "--object-path", "/org/freedesktop", "--method",
+            ASSERT_EQ(run({"gdbus", "call", "--address", bus.address, "--dest",
+                           "org.freedesktop.NetworkManager", "--object-path", "/org/freedesktop", "--method",
                            std::string("org.freedesktop.DBus.Mock.") + method, value}),
                       0);
         }

@@ -20,7 +20,8 @@ struct PostedStatuses {
               std::string(netrune::kReachabilityStatusDidChangeNotification), nullptr,
               [this, sender](const orvane::Notification& posted) {
                   EXPECT_EQ(posted.object().get(), sender);
-                  statuses.push_back(posted.userInfo()->at(std::string(netrune::kReachabilityStatusKey))
+                  statuses.push_back(posted.userInfo()
+                                         ->at(std::string(netrune::kReachabilityStatusKey))
                                          .as<std::int64_t>()
                                          .value_or(-1));
               })) {}
@@ -70,7 +71,7 @@ TEST(ReachabilityManager, aDestroyedManagerIsDisconnectedAndPostsNothing) {
     notifyAvailability();
     EXPECT_TRUE(posted.statuses.empty());
     EXPECT_EQ(g_signal_handler_find(g_network_monitor_get_default(), G_SIGNAL_MATCH_ID,
-                                    g_signal_lookup("network-changed", G_TYPE_NETWORK_MONITOR), 0, nullptr, nullptr,
-                                    nullptr),
+                                    g_signal_lookup("network-changed", G_TYPE_NETWORK_MONITOR), 0, nullptr,
+                                    nullptr, nullptr),
               0u);
 }

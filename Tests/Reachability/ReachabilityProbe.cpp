@@ -29,7 +29,8 @@ class PrintingObserver : public orvane::NetworkReachabilityObserving {
     void networkDidBecomeAvailable() override { print("available"); }
     void networkDidBecomeUnavailable() override { print("unavailable"); }
     static void print(const char* what) {
-        std::printf("%s %s\n", what, std::this_thread::get_id() == mainThread ? "main-thread" : "other-thread");
+        std::printf("%s %s\n", what,
+                    std::this_thread::get_id() == mainThread ? "main-thread" : "other-thread");
         std::fflush(stdout);
     }
 };
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
     auto reachability = make(argc > 1 && std::string_view(argv[1]) == "--made-on-worker");
     auto observer = std::make_shared<PrintingObserver>();
     reachability->addObserver(observer);
-    std::printf("monitor %s\n", netrune::ReachabilityManager::reachabilityManagerWithHostName("-")->monitorName().c_str());
+    std::printf("monitor %s\n",
+                netrune::ReachabilityManager::reachabilityManagerWithHostName("-")->monitorName().c_str());
     std::printf("initial %s\n", reachability->reachable() ? "reachable" : "unreachable");
     std::fflush(stdout);
     const auto inputClosed = [] {

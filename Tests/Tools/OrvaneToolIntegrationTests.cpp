@@ -221,7 +221,8 @@ TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateWarnsInOneL
     ::unsetenv("GIO_USE_NETWORK_MONITOR");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "reachable\n");
-    EXPECT_TRUE(isOneLine(run.err) && run.err.starts_with("orvane: Received notification error: ")) << run.err;
+    EXPECT_TRUE(isOneLine(run.err) && run.err.starts_with("orvane: Received notification error: "))
+        << run.err;
     for (const std::string watch : {"soon", "-1"}) {
         const ToolRun bad = runOrvane({"reachability", "--watch", watch}, "", false);
         EXPECT_EQ(bad.status, 2);

@@ -69,9 +69,10 @@ std::string requireSeconds(const std::string& value) {
 
 int runReachabilityCommand(int argc, char** argv) {
     double watchSeconds = 0;
-    CLI::App app("Says whether the network is reachable (a default route, or NetworkManager's view), "
-                 "and follows its changes.",
-                 "orvane reachability");
+    CLI::App app(
+        "Says whether the network is reachable (a default route, or NetworkManager's view), "
+        "and follows its changes.",
+        "orvane reachability");
     app.footer("Exit status:\n  0  success\n  2  the command line could not be understood\n");
     app.add_option("--watch", watchSeconds, "keep printing each change for SECONDS")
         ->type_name("SECONDS")
