@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -69,32 +68,24 @@ public:
 
     pid_t pid() const { return pid_; }
 
-    // The next line of output, or nothing when none comes within 10 seconds.
+    // The next line of output, or nothing when the output stops for 10 seconds.
     std::optional<std::string> readLine() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (auto end = buffer_.find('\n'); end == std::string::npos; end = buffer_.find('\n')) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::string line;
+        for (char byte = 0;; line += byte) {
             pollfd readable{output_, POLLIN, 0};
-            char chunk[256];
-            const ssize_t count = left.count() > 0 && poll(&readable, 1, int(left.count())) > 0
-                                      ? read(output_, chunk, sizeof chunk)
-                                      : 0;
-            if (count <= 0) {
+            if (poll(&readable, 1, 10'000) <= 0 || read(output_, &byte, 1) != 1) {
                 return std::nullopt;
             }
-            buffer_.append(chunk, std::size_t(count));
+            if (byte == '\n') {
+                return line;
+            }
         }
-        std::string line = buffer_.substr(0, buffer_.find('\n'));
-        buffer_.erase(0, line.size() + 1);
-        return line;
     }
 
 private:
     GPid pid_ = -1;
     int input_ = -1;
     int output_ = -1;
-    std::string buffer_;
 };
 
 int run(const std::vector<std::string>& arguments) {
