@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demonstration: installs what is missing, builds, runs orvane-demo, then
-# tours `orvane keychain`. The tour always runs inside
-# scripts/with-test-keyring.sh, a throwaway gnome-keyring on a private session
-# bus, so it never writes to the user's own keyring.
+# tours `orvane keychain` and `orvane reachability`. The keychain tour always
+# runs inside scripts/with-test-keyring.sh, a throwaway gnome-keyring on a
+# private session bus, so it never writes to the user's own keyring; the
+# reachability tour changes only a network namespace it makes itself.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -68,6 +69,35 @@ system_tour() {
     printf '\n$ setpriv --reuid nobody --regid nogroup --clear-groups orvane system\n'
     setpriv --reuid nobody --regid nogroup --clear-groups "$orvane" system
   fi
+# reachability_tour ORVANE: the current state, then, as root, a change watched
+# inside a network namespace of its own (only loopback at first; a veth pair
+# whose both ends stay inside, a default route added, then removed), so the
+# machine's own network is never touched.
+reachability_tour() {
+  local orvane=$1 watcher ns
+  echo
+  echo "== Reachability (orvane reachability)"
+  printf '\n$ orvane reachability\n'
+  "$orvane" reachability
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "(watching a change inside a network namespace needs root; skipped)"
+    return 0
+  fi
+  printf '\n$ unshare --net -- orvane reachability --watch 3   # a fresh namespace: loopback only\n'
+  GIO_USE_NETWORK_MONITOR=netlink unshare --net -- "$orvane" reachability --watch 3 &
+  watcher=$!
+  sleep 1
+  ns=(nsenter --net="/proc/$watcher/ns/net")
+  echo "# inside it: a veth pair, an address and a default route"
+  "${ns[@]}" ip link add orvane0 type veth peer name orvane1
+  "${ns[@]}" ip link set orvane0 up
+  "${ns[@]}" ip link set orvane1 up
+  "${ns[@]}" ip address add 10.231.0.1/24 dev orvane0
+  "${ns[@]}" ip route add default via 10.231.0.2 dev orvane0
+  sleep 1
+  echo "# the default route removed"
+  "${ns[@]}" ip route del default
+  wait "$watcher"
 }
 
 if [ "${1:-}" = "--keychain-tour" ]; then
@@ -84,3 +114,4 @@ cmake --build "$build" --target orvane-demo orvane
 system_tour "$build/Tools/orvane"
 
 bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"
+reachability_tour "$build/Tools/orvane"

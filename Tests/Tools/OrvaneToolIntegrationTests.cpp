@@ -216,6 +216,21 @@ TEST(OrvaneToolCommandLineIntegrationTest, badCommandLinesExitTwoWithOneLine) {
     }
 }
 
+TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateWarnsInOneLineAndRejectsABadWatch) {
+    ::setenv("GIO_USE_NETWORK_MONITOR", "base", 1);  // GIO's monitor that can report no change
+    const ToolRun run = runOrvane({"reachability", "--watch", "0.1"}, "", false);
+    ::unsetenv("GIO_USE_NETWORK_MONITOR");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "reachable\n");
+    EXPECT_TRUE(isOneLine(run.err) && run.err.starts_with("orvane: Received notification error: "))
+        << run.err;
+    for (const std::string watch : {"soon", "-1"}) {
+        const ToolRun bad = runOrvane({"reachability", "--watch", watch}, "", false);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(bad.out.empty() && isOneLine(bad.err)) << bad.err;
+    }
+}
+
 TEST(OrvaneToolCommandLineIntegrationTest, helpListsTheExitStatuses) {
     for (const std::vector<std::string>& line :
          {std::vector<std::string>{"--help"}, std::vector<std::string>{"keychain", "fetch", "--help"}}) {

@@ -11,6 +11,7 @@
 #include "orvane/FailureReport.hpp"
 #include "orvane/HTMLCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
+#include "orvane/ReachabilityCommand.hpp"
 #include "orvane/SystemCommand.hpp"
 
 #include <unistd.h>
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     using namespace orvane::cli;
     if (argc > 1 && std::string_view(argv[1]) == "system") return runSystemCommand(argc - 1, argv + 1);
     if (argc > 1 && std::string_view(argv[1]) == "html") return runHTMLCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::string_view(argv[1]) == "reachability") {
+        return runReachabilityCommand(argc - 1, argv + 1);
+    }
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
