@@ -38,16 +38,20 @@ void addProtectionOptions(CLI::App& command, KeychainRequest& request) {
 
 }  // namespace
 
-ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                                   std::span<const CommandSummary> otherCommands) {
     KeychainRequest request;
     std::string migratingFrom;
     std::string migratingInsecurelyFrom;
     std::string replacingWithFile;
 
-    CLI::App app("Keeps secrets in the desktop's Secret Service.", "orvane");
+    CLI::App app("The TarvelOrvane library's families from the command line.", "orvane");
     app.footer(exitStatusHelp());
     app.require_subcommand(1);
     CLI::App* keychain = app.add_subcommand("keychain", "store, fetch, replace or remove a secret");
+    for (const CommandSummary& command : otherCommands) {
+        app.add_subcommand(command.name, command.description);
+    }
     keychain->footer(exitStatusHelp());
     keychain->require_subcommand(1);
 

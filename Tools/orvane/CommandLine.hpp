@@ -1,4 +1,4 @@
-// CommandLine: reads the `orvane` command line into a KeychainRequest.
+// CommandLine: reads the `orvane keychain` command line into a KeychainRequest.
 //
 //   orvane keychain store   --account A --service S [--name N] [--descriptor D] [--acl PATH]...
 //   orvane keychain replace --account A --service S [--name N] [--descriptor D] [--acl PATH]...
@@ -24,6 +24,7 @@
 
 #include <iosfwd>
 #include <optional>
+#include <span>
 
 namespace orvane::cli {
 
@@ -33,6 +34,14 @@ struct ParsedCommandLine {
     ExitStatus status = ExitStatus::success;
 };
 
-ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// The tool's other commands, dispatched before the keychain's command line is
+// read; listed here so that `orvane --help` names them too.
+struct CommandSummary {
+    const char* name;
+    const char* description;
+};
+
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                                   std::span<const CommandSummary> otherCommands = {});
 
 }  // namespace orvane::cli

@@ -1,11 +1,14 @@
-// orvane: the keychain from the command line, and HTML styled text.
+// orvane: the library's families from the command line, one command each.
 //
 //   orvane keychain store|replace|fetch|remove --account A --service S [options]
-//   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango]   (see HTMLCommand.hpp)
+//   orvane system
+//   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango] < fragment.html
+//   orvane reachability [--watch SECONDS]
 //
-// Secrets travel through stdin (store, replace) and stdout (fetch) as raw
+// Each command's header says its options and exit statuses. For the keychain,
+// secrets travel through stdin (store, replace) and stdout (fetch) as raw
 // bytes. Every failure is one line on stderr. Exit statuses: 0 success,
-// 1 keychain or file-system error, 2 bad command line, 3 no such item.
+// 1 failure, 2 bad command line, 3 no such item.
 #include "Keychain/Keychain.hpp"
 #include "orvane/CommandLine.hpp"
 #include "orvane/FailureReport.hpp"
@@ -20,14 +23,36 @@
 #include <iostream>
 #include <string_view>
 
+namespace {
+
+struct Command {
+    orvane::cli::CommandSummary summary;
+    int (*run)(int argc, char** argv);  // argv[0] is the command's word
+};
+
+constexpr Command commands[] = {
+    {{"system", "print the host facts"}, orvane::cli::runSystemCommand},
+    {{"reachability", "print whether the network is reachable, and watch it change"},
+     orvane::cli::runReachabilityCommand},
+    {{"html", "print HTML styled text as runs, or as Pango markup"}, orvane::cli::runHTMLCommand},
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace orvane::cli;
-    if (argc > 1 && std::string_view(argv[1]) == "system") return runSystemCommand(argc - 1, argv + 1);
-    if (argc > 1 && std::string_view(argv[1]) == "html") return runHTMLCommand(argc - 1, argv + 1);
-    if (argc > 1 && std::string_view(argv[1]) == "reachability") {
-        return runReachabilityCommand(argc - 1, argv + 1);
+    if (argc > 1) {
+        for (const Command& command : commands) {
+            if (std::string_view(argv[1]) == command.summary.name) {
+                return command.run(argc - 1, argv + 1);
+            }
+        }
     }
-    const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
+    CommandSummary summaries[std::size(commands)];
+    for (std::size_t index = 0; index < std::size(commands); ++index) {
+        summaries[index] = commands[index].summary;
+    }
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr, summaries);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
     }
