@@ -1,6 +1,7 @@
 // orvane: the keychain from the command line.
 //
 //   orvane keychain store|replace|fetch|remove --account A --service S [options]
+//   orvane http get URL
 //
 // Secrets travel through stdin (store, replace) and stdout (fetch) as raw
 // bytes. Every failure is one line on stderr. Exit statuses: 0 success,
@@ -8,15 +9,18 @@
 #include "Keychain/Keychain.hpp"
 #include "orvane/CommandLine.hpp"
 #include "orvane/FailureReport.hpp"
+#include "orvane/HTTPCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
 
 #include <unistd.h>
 
 #include <exception>
 #include <iostream>
+#include <string_view>
 
 int main(int argc, char** argv) {
     using namespace orvane::cli;
+    if (argc > 1 && std::string_view(argv[1]) == "http") return runHTTPCommand(argc - 1, argv + 1);
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
