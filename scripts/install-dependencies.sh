@@ -8,9 +8,9 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config git
   # library dependencies
-  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev
+  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev libcurl4-openssl-dev
   # tests, benchmarks, fuzzing
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libmicrohttpd-dev openssl
   clang libclang-rt-14-dev python3
 )
 

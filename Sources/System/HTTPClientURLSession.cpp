@@ -48,7 +48,9 @@ void HTTPClientURLSession::get(const URL& url, Completion onComplete) {
                           [onComplete = std::move(onComplete)](std::optional<Data> data,
                                                                std::shared_ptr<URLResponse> response,
                                                                std::optional<NSError> error) {
-                              onComplete(classifyHTTPClientCompletion(std::move(data), response, error));
+                              if (onComplete) {
+                                  onComplete(classifyHTTPClientCompletion(std::move(data), response, error));
+                              }
                           })
         ->resume();
 }

@@ -4,13 +4,19 @@
 
 namespace orvane {
 
+// Built by appending: g++ 12 at -O3 misreads chains of operator+ on strings
+// as overlapping copies (-Wrestrict).
 std::string URLResponse::description() const {
-    return "<" + className() + "> { URL: " + redactedURLString(url_) + " }";
+    std::string text = "<";
+    text.append(className()).append("> { URL: ").append(redactedURLString(url_)).append(" }");
+    return text;
 }
 
 std::string HTTPURLResponse::description() const {
-    return "<" + className() + "> { URL: " + redactedURLString(url()) + " } { Status Code: " +
-           std::to_string(statusCode_) + " }";
+    std::string text = "<";
+    text.append(className()).append("> { URL: ").append(redactedURLString(url()));
+    text.append(" } { Status Code: ").append(std::to_string(statusCode_)).append(" }");
+    return text;
 }
 
 }  // namespace orvane
