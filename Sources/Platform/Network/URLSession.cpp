@@ -16,6 +16,7 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace orvane {
 
@@ -134,7 +135,13 @@ public:
 
     // Starts the I/O thread, which keeps the engine alive until it ends.
     void start() {
-        std::thread([self = shared_from_this()] { self->run(); }).detach();
+        try {
+            std::thread([self = shared_from_this()] { self->run(); }).detach();
+        } catch (...) {
+            curl_multi_cleanup(std::exchange(multi_, nullptr));
+            curl_share_cleanup(std::exchange(share_, nullptr));
+            throw;
+        }
     }
 
     // Queues a transfer; after the engine has stopped, the transfer fails at once.
