@@ -1,7 +1,7 @@
 // HTTPClientURLSession beside plain libcurl, against a libmicrohttpd server in
 // this process on loopback:
-//   - sequential 1 KiB GETs, request to callback, beside one reused curl_easy
-//     handle (curl_easy_perform);
+//   - sequential 1 KiB GETs, request to callback (each made by the callback of
+//     the one before), beside one reused curl_easy handle (curl_easy_perform);
 //   - 32 concurrent 1 KiB GETs beside a bare curl multi loop on the
 //     benchmark thread;
 //   - one 1 MiB body, as throughput, beside the reused easy handle.
@@ -16,8 +16,9 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
+#include <functional>
 #include <mutex>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -56,7 +57,14 @@ private:
     }
 
     static MHD_Result answer(void* context, MHD_Connection* connection, const char* url, const char*, const char*,
-                             const char*, size_t*, void**) {
+                             const char*, size_t*, void** requestState) {
+        // The first call only announces the request: a response queued then
+        // would make libmicrohttpd close the connection after it.
+        static int started = 0;
+        if (*requestState == nullptr) {
+            *requestState = &started;
+            return MHD_YES;
+        }
         auto* server = static_cast<Server*>(context);
         const std::string& body = std::string(url) == "/small" ? server->small_ : server->large_;
         MHD_Response* response =
@@ -86,10 +94,9 @@ Server& server() {
 // Counts callbacks and lets the benchmark thread wait for a number of them.
 class Arrivals {
 public:
-    void arrive(std::size_t bytes) {
+    void arrive() {
         std::lock_guard lock(mutex_);
         ++count_;
-        bytes_ += bytes;
         changed_.notify_one();
     }
     void waitFor(int count) {
@@ -97,22 +104,22 @@ public:
         changed_.wait(lock, [&] { return count_ >= count; });
         count_ -= count;
     }
-    std::size_t bytes() const { return bytes_; }
 
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int count_ = 0;
-    std::size_t bytes_ = 0;
 };
+
+using ClientResult = orvane::Result<std::optional<orvane::Data>, orvane::NSError>;
 
 void clientGets(benchmark::State& state, const char* path, int perIteration) {
     orvane::HTTPClientURLSession client;
     const orvane::URL url = *orvane::URL::fromString(server().url(path));
     Arrivals arrivals;
-    auto onComplete = [&arrivals](orvane::Result<std::optional<orvane::Data>, orvane::NSError> result) {
-        const auto* body = result.valueIf();
-        arrivals.arrive(body != nullptr && body->has_value() ? (*body)->size() : 0);
+    auto onComplete = [&arrivals](ClientResult result) {
+        benchmark::DoNotOptimize(result);
+        arrivals.arrive();
     };
     client.get(url, onComplete);  // makes the session and the connection
     arrivals.waitFor(1);
@@ -157,8 +164,48 @@ void curlEasyGets(benchmark::State& state, const char* path) {
                             static_cast<std::int64_t>(std::string(path) == "/small" ? smallSize : largeSize));
 }
 
-void sequentialSmall_HTTPClientURLSession(benchmark::State& state) { clientGets(state, "/small", 1); }
-void sequentialSmall_curlEasy(benchmark::State& state) { curlEasyGets(state, "/small"); }
+// Sequential GETs, each made by the previous one's callback, as an
+// application chains dependent requests: an iteration runs from the first
+// request to the last callback. The baseline performs as many in a row.
+constexpr int chainLength = 32;
+
+void sequentialSmall_HTTPClientURLSession(benchmark::State& state) {
+    orvane::HTTPClientURLSession client;
+    const orvane::URL url = *orvane::URL::fromString(server().url("/small"));
+    Arrivals arrivals;
+    std::atomic<int> remaining{1};
+    std::function<void(ClientResult)> next = [&](ClientResult result) {
+        benchmark::DoNotOptimize(result);
+        if (remaining.fetch_sub(1) > 1) {
+            client.get(url, next);
+        } else {
+            arrivals.arrive();
+        }
+    };
+    client.get(url, next);  // makes the session and the connection
+    arrivals.waitFor(1);
+    for (auto _ : state) {
+        remaining = chainLength;
+        client.get(url, next);
+        arrivals.waitFor(1);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * chainLength);
+}
+
+void sequentialSmall_curlEasy(benchmark::State& state) {
+    std::string body;
+    CURL* easy = makeEasy(server().url("/small"), &body);
+    curl_easy_perform(easy);
+    for (auto _ : state) {
+        for (int index = 0; index < chainLength; ++index) {
+            body = std::string();
+            curl_easy_perform(easy);
+            benchmark::DoNotOptimize(body.data());
+        }
+    }
+    curl_easy_cleanup(easy);
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * chainLength);
+}
 void concurrent32Small_HTTPClientURLSession(benchmark::State& state) {
     clientGets(state, "/small", concurrentCount);
 }

@@ -150,7 +150,10 @@ public:
             std::lock_guard lock(mutex_);
             if (multi_ != nullptr) {
                 incoming_.push_back(std::move(transfer));
-                curl_multi_wakeup(multi_);
+                // One wake-up per batch: the thread takes everything queued.
+                if (incoming_.size() == 1) {
+                    curl_multi_wakeup(multi_);
+                }
                 return;
             }
         }
