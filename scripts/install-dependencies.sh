@@ -8,9 +8,9 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config git
   # library dependencies
-  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev libgumbo-dev
+  libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev libgumbo-dev libcurl4-openssl-dev
   # tests, benchmarks, fuzzing
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux libpango1.0-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux libpango1.0-dev libmicrohttpd-dev openssl
   clang libclang-rt-14-dev python3
   # reachability tests: a mock NetworkManager, gdbus, network namespaces
   python3-dbusmock libglib2.0-bin iproute2 util-linux

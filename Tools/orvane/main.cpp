@@ -1,6 +1,7 @@
 // orvane: the library's families from the command line, one command each.
 //
 //   orvane keychain store|replace|fetch|remove --account A --service S [options]
+//   orvane http get URL
 //   orvane system
 //   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango] < fragment.html
 //   orvane reachability [--watch SECONDS]
@@ -13,6 +14,7 @@
 #include "orvane/CommandLine.hpp"
 #include "orvane/FailureReport.hpp"
 #include "orvane/HTMLCommand.hpp"
+#include "orvane/HTTPCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
 #include "orvane/ReachabilityCommand.hpp"
 #include "orvane/SystemCommand.hpp"
@@ -34,6 +36,7 @@ constexpr Command commands[] = {
     {{"system", "print the host facts"}, orvane::cli::runSystemCommand},
     {{"reachability", "print whether the network is reachable, and watch it change"},
      orvane::cli::runReachabilityCommand},
+    {{"http", "fetch a URL and print the body"}, orvane::cli::runHTTPCommand},
     {{"html", "print HTML styled text as runs, or as Pango markup"}, orvane::cli::runHTMLCommand},
 };
 

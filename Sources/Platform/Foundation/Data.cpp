@@ -56,6 +56,15 @@ void Data::append(std::span<const std::uint8_t> bytes) {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
 }
 
+void Data::reserve(std::size_t capacity) {
+    if (capacity > bytes_.capacity()) {
+        Storage grown;  // a fresh buffer, so the allocator wipes the old one
+        grown.reserve(capacity);
+        grown.insert(grown.end(), bytes_.begin(), bytes_.end());
+        bytes_.swap(grown);
+    }
+}
+
 std::string Data::toString() const {
     return std::string(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
 }

@@ -77,6 +77,9 @@ public:
     // Appending is for building a buffer before handing it on (archives, bodies).
     void append(std::span<const std::uint8_t> bytes);
     void append(const Data& other) { append(other.bytes()); }
+    // Room for `capacity` bytes in all, so appends up to that size do not move
+    // (and wipe) the bytes already there.
+    void reserve(std::size_t capacity);
 
     // The bytes as a std::string (binary-safe; embedded NULs stay).
     std::string toString() const;
