@@ -1,6 +1,7 @@
 #include "Platform/Archive/NSKeyedUnarchiver.hpp"
 
 #include "Platform/Archive/ArchiveKey.hpp"
+#include "Platform/Archive/PropertyListScalar.hpp"
 #include "Platform/Archive/BinaryPropertyList.hpp"
 #include "Platform/Foundation/NSException.hpp"
 #include "Platform/Archive/NSKeyedArchiver.hpp"
@@ -164,40 +165,11 @@ std::optional<Object> NSKeyedUnarchiver::State::decode(std::uint64_t uid) {
         return fail();
     }
     void* node = objects[uid];
-    switch (plist_get_node_type(node)) {
-        case PLIST_STRING:
-            return charged(*stringValue(node));
-        case PLIST_UINT: {
-            std::uint64_t value = 0;
-            plist_get_uint_val(node, &value);
-            return Object(static_cast<std::int64_t>(value));  // libplist's integers are the bits of an int64
-        }
-        case PLIST_REAL: {
-            double value = 0;
-            plist_get_real_val(node, &value);
-            return Object(value);
-        }
-        case PLIST_BOOLEAN: {
-            std::uint8_t value = 0;
-            plist_get_bool_val(node, &value);
-            return Object(value != 0);
-        }
-        case PLIST_DATA: {
-            std::uint64_t length = 0;
-            const char* bytes = plist_get_data_ptr(node, &length);
-            return charged(Object(bytes == nullptr ? Data() : Data(bytes, length)));
-        }
-        case PLIST_DATE: {
-            std::int32_t seconds = 0;
-            std::int32_t microseconds = 0;
-            plist_get_date_val(node, &seconds, &microseconds);
-            return Object(Date::fromTimeIntervalSinceReferenceDate(seconds + microseconds / 1e6));
-        }
-        case PLIST_DICT:
-            return decodeInstance(uid, node);
-        default:
-            return fail();
+    if (plist_get_node_type(node) == PLIST_DICT) {
+        return decodeInstance(uid, node);
     }
+    std::optional<Object> scalar = propertyListScalar(node);
+    return scalar ? charged(std::move(*scalar)) : fail();
 }
 
 std::optional<Object> NSKeyedUnarchiver::State::decodeInstance(std::uint64_t uid, void* node) {

@@ -1,0 +1,81 @@
+#include "Platform/Archive/PropertyListScalar.hpp"
+
+#include <plist/plist.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+namespace {
+
+constexpr std::uint8_t dateMarker = 0x33;
+
+}  // namespace
+
+PropertyListNode makePropertyListDate(double secondsSinceReferenceDate) {
+    std::array<std::uint8_t, 8 + 9 + 1 + 32> list{'b', 'p', 'l', 'i', 's', 't', '0', '0', dateMarker};
+    const auto bits = std::bit_cast<std::uint64_t>(secondsSinceReferenceDate);
+    for (std::size_t index = 0; index < 8; ++index) {
+        list[9 + index] = static_cast<std::uint8_t>(bits >> (8 * (7 - index)));
+    }
+    list[17] = 8;       // the offset table: object 0 at offset 8
+    list[18 + 6] = 1;   // offset size
+    list[18 + 7] = 1;   // reference size
+    list[18 + 15] = 1;  // one object, the top one
+    list[18 + 31] = 17;
+    return BinaryPropertyList::parse(list);
+}
+
+Date propertyListDate(void* node) {
+    if (auto list = BinaryPropertyList::serialize(node);
+        list && list->size() >= 17 && (*list)[8] == dateMarker) {
+        std::uint64_t bits = 0;
+        for (std::size_t index = 0; index < 8; ++index) {
+            bits = (bits << 8) | (*list)[9 + index];
+        }
+        return Date::fromTimeIntervalSinceReferenceDate(std::bit_cast<double>(bits));
+    }
+    std::int32_t seconds = 0;
+    std::int32_t microseconds = 0;
+    plist_get_date_val(node, &seconds, &microseconds);
+    return Date::fromTimeIntervalSinceReferenceDate(seconds + microseconds / 1e6);
+}
+
+std::optional<Object> propertyListScalar(void* node) {
+    switch (plist_get_node_type(node)) {
+        case PLIST_BOOLEAN: {
+            std::uint8_t value = 0;
+            plist_get_bool_val(node, &value);
+            return Object(value != 0);
+        }
+        case PLIST_UINT: {
+            std::uint64_t value = 0;
+            plist_get_uint_val(node, &value);
+            return Object(static_cast<std::int64_t>(value));  // libplist's integers are the bits of an int64
+        }
+        case PLIST_REAL: {
+            double value = 0;
+            plist_get_real_val(node, &value);
+            return Object(value);
+        }
+        case PLIST_STRING: {
+            std::uint64_t length = 0;
+            const char* text = plist_get_string_ptr(node, &length);
+            return Object(text == nullptr ? std::string() : std::string(text, length));
+        }
+        case PLIST_DATE:
+            return Object(propertyListDate(node));
+        case PLIST_DATA: {
+            std::uint64_t length = 0;
+            const char* bytes = plist_get_data_ptr(node, &length);
+            return Object(bytes == nullptr ? Data() : Data(bytes, length));
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace orvane
