@@ -137,9 +137,7 @@ bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=OFF
 cmake --build "$build" --target orvane-demo orvane
 "$build/Tools/orvane-demo" --verbose --mode Fast
-system_tour "$build/Tools/orvane"
-
-http_tour "$build/Tools/orvane"
-
 bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"
+system_tour "$build/Tools/orvane"
+http_tour "$build/Tools/orvane"
 reachability_tour "$build/Tools/orvane"
