@@ -1,6 +1,7 @@
 // orvane: the keychain from the command line, and HTML styled text.
 //
 //   orvane keychain store|replace|fetch|remove --account A --service S [options]
+//   orvane touchid state | authorize --reason TEXT [--fallback-title TEXT]   (see TouchIDCommand.hpp)
 //   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango]   (see HTMLCommand.hpp)
 //
 // Secrets travel through stdin (store, replace) and stdout (fetch) as raw
@@ -12,6 +13,7 @@
 #include "orvane/HTMLCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
 #include "orvane/SystemCommand.hpp"
+#include "orvane/TouchIDCommand.hpp"
 
 #include <unistd.h>
 
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
     using namespace orvane::cli;
     if (argc > 1 && std::string_view(argv[1]) == "system") return runSystemCommand(argc - 1, argv + 1);
     if (argc > 1 && std::string_view(argv[1]) == "html") return runHTMLCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::string_view(argv[1]) == "touchid") return runTouchIDCommand(argc - 1, argv + 1);
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
