@@ -11,7 +11,7 @@ packages=(
   libssl-dev libplist-dev libglib2.0-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring dbus libsecret-tools libcli11-dev libgumbo-dev
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux libpango1.0-dev
-  clang libclang-rt-14-dev python3
+  clang libclang-rt-14-dev python3 python3-dbusmock
 )
 
 missing=()

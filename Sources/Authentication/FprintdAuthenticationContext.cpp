@@ -256,9 +256,12 @@ public:
 private:
     Clock::time_point callDeadline() const { return std::min(Clock::now() + configuration_.callTimeout, deadline_); }
 
-    CallOutcome deviceCall(const char* method, GVariant* parameters) {
-        return call(bus_.get(), context_.get(), callDeadline(), fprintdName, devicePath_.c_str(), deviceInterface,
-                    method, parameters, nullptr);
+    // deviceCall: one call on the reader; `cleanUp` calls get their own bound
+    // even after the evaluation's deadline, so the reader is always let go.
+    CallOutcome deviceCall(const char* method, GVariant* parameters, bool cleanUp = false) {
+        const auto deadline = cleanUp ? Clock::now() + configuration_.callTimeout : callDeadline();
+        return call(bus_.get(), context_.get(), deadline, fprintdName, devicePath_.c_str(), deviceInterface, method,
+                    parameters, nullptr);
     }
 
     std::optional<NSError> verify() {
@@ -391,7 +394,7 @@ private:
     void stopVerifying() {
         if (verifying_) {
             verifying_ = false;
-            deviceCall("VerifyStop", nullptr);
+            deviceCall("VerifyStop", nullptr, true);
         }
     }
 
@@ -402,7 +405,7 @@ private:
         stopVerifying();
         if (claimed_) {
             claimed_ = false;
-            deviceCall("Release", nullptr);
+            deviceCall("Release", nullptr, true);
         }
     }
 
