@@ -75,16 +75,25 @@ private:
     std::optional<Clock::time_point> lockedUntil_;  // guarded by mutex_
 };
 
+// Never destroyed: an evaluation may still be running on a worker while the process exits.
 Lockout& lockout() {
-    static Lockout shared;
-    return shared;
+    static auto* shared = new Lockout();
+    return *shared;
 }
 
 // --- The shared system-bus connection -----------------------------------------
 
-std::mutex busMutex;
-std::string busAddressInUse;                        // guarded by busMutex
-glib::ObjectPtr<GDBusConnection> sharedConnection;  // guarded by busMutex
+// The process's system-bus connection; never destroyed, like the lockout.
+struct SharedBus {
+    std::mutex mutex;
+    std::string address;                           // guarded by mutex
+    glib::ObjectPtr<GDBusConnection> connection;  // guarded by mutex
+};
+
+SharedBus& sharedBus() {
+    static auto* shared = new SharedBus();
+    return *shared;
+}
 
 glib::ObjectPtr<GDBusConnection> referenced(GDBusConnection* connection) {
     return glib::ObjectPtr<GDBusConnection>(G_DBUS_CONNECTION(g_object_ref(connection)));
@@ -97,11 +106,11 @@ glib::ObjectPtr<GDBusConnection> systemBus(GMainContext* context, Clock::time_po
     if (!address) {
         return nullptr;
     }
+    SharedBus& shared = sharedBus();
     {
-        const std::lock_guard lock(busMutex);
-        if (sharedConnection && busAddressInUse == *address &&
-            !g_dbus_connection_is_closed(sharedConnection.get())) {
-            return referenced(sharedConnection.get());
+        const std::lock_guard lock(shared.mutex);
+        if (shared.connection && shared.address == *address && !g_dbus_connection_is_closed(shared.connection.get())) {
+            return referenced(shared.connection.get());
         }
     }
     glib::BoundedWait wait(context, deadline);
@@ -111,9 +120,12 @@ glib::ObjectPtr<GDBusConnection> systemBus(GMainContext* context, Clock::time_po
     if (!connection) {
         return nullptr;
     }
-    const std::lock_guard lock(busMutex);
-    busAddressInUse = *address;
-    sharedConnection = referenced(connection.get());
+    glib::ObjectPtr<GDBusConnection> replaced;
+    {
+        const std::lock_guard lock(shared.mutex);
+        shared.address = *address;
+        replaced = std::exchange(shared.connection, referenced(connection.get()));
+    }
     return connection;
 }
 
