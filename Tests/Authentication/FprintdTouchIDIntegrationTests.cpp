@@ -270,12 +270,11 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
          {"ListEnrolledFingers", "Claim", "VerifyStart", "VerifyStop", "VerifyStart", "VerifyStop", "Release"}},
         {R"({"verify": [["verify-disconnected"]]})", "underlying -4", once},
         {R"({"verify": [["verify-unknown-error"]]})", "underlying -4", once},
-        {R"({"verify": [[]]})", "underlying -4", once},  // no finger before the timeout
         {R"({"claim_error": "AlreadyInUse"})", "underlying -4", {"ListEnrolledFingers", "Claim"}},
         {R"({"claim_error": "PermissionDenied"})", "underlying -11", {"ListEnrolledFingers", "Claim"}},
         {R"({"enrolled": []})", "case 1", {"ListEnrolledFingers"}},
     };
-    const auto touchID = touchIDWith({.callTimeout = 5s, .verifyTimeout = 1500ms, .lockoutThreshold = 1000});
+    const auto touchID = touchIDWith({.callTimeout = 5s, .verifyTimeout = 20s, .lockoutThreshold = 1000});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.parameters);
         startService(row.parameters);
@@ -286,11 +285,16 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
             EXPECT_FALSE(authorization.repliedOnCallingThread);
         }
     }
+
+    // No finger before the (short) timeout.
+    startService(R"({"verify": [[]]})");
+    EXPECT_EQ(described(authorize(*touchIDWith({.callTimeout = 5s, .verifyTimeout = 1s}))), "underlying -4");
+    EXPECT_EQ(observer_->deviceCalls(), once);
 }
 
 TEST_F(FprintdTouchIDIntegrationTest, lockoutAfterFiveFailuresUntilTheCoolDownPasses) {
     const FprintdConfiguration configuration{
-        .callTimeout = 5s, .verifyTimeout = 10s, .lockoutThreshold = 5, .lockoutCoolDown = 1500ms};
+        .callTimeout = 5s, .verifyTimeout = 10s, .lockoutThreshold = 5, .lockoutCoolDown = 4s};
     const auto touchID = touchIDWith(configuration);
     startService(R"({})");
     ASSERT_EQ(described(authorize(*touchID)), "success");  // a match starts the count afresh
@@ -306,7 +310,7 @@ TEST_F(FprintdTouchIDIntegrationTest, lockoutAfterFiveFailuresUntilTheCoolDownPa
     EXPECT_TRUE(refused.repliedOnCallingThread);
 
     auto state = touchID->state();
-    for (int attempt = 0; attempt < 200 && state == TouchIDState::hardwareLockout; ++attempt) {
+    for (int attempt = 0; attempt < 600 && state == TouchIDState::hardwareLockout; ++attempt) {
         std::this_thread::sleep_for(50ms);
         state = touchID->state();
     }
@@ -351,7 +355,7 @@ TEST_F(FprintdTouchIDIntegrationTest, cancelThroughThePromptAndServiceLeavingEnd
 
 TEST_F(FprintdTouchIDIntegrationTest, aHangingServiceCostsAtMostTheBound) {
     startService(R"({"hang": 30})");
-    const auto touchID = touchIDWith({.callTimeout = 300ms});
+    const auto touchID = touchIDWith({.callTimeout = 1500ms});
     // Answers (instead of waiting for the service) and says the reader is unavailable.
     EXPECT_EQ(touchID->state(), TouchIDState::hardwareUnavailable);
     EXPECT_EQ(described(authorize(*touchID)), "case 0");
