@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <optional>
@@ -83,6 +84,15 @@ public:
 
     bool connected() const { return connection_ != nullptr; }
 
+    void reloadBusConfiguration() const {
+        GVariant* reply = g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                      "org.freedesktop.DBus", "ReloadConfig", nullptr, nullptr,
+                                                      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+        if (reply != nullptr) {
+            g_variant_unref(reply);
+        }
+    }
+
     bool serviceOwned() const {
         GVariant* reply = g_dbus_connection_call_sync(
             connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
@@ -126,12 +136,13 @@ class FprintdTouchIDIntegrationTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new testsupport::TemporaryFolder();
+        std::filesystem::create_directory(folder_->path() / "services");
         const std::string config = folder_->path().string() + "/bus.conf";
         std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
                                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                                  "<busconfig><type>system</type><listen>unix:dir="
-                              << folder_->path().string()
-                              << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                              << folder_->path().string() << "</listen><servicedir>" << folder_->path().string()
+                              << "/services</servicedir><auth>EXTERNAL</auth><policy context=\"default\">"
                                  "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                                  "<allow own=\"*\"/></policy></busconfig>\n";
         int addressPipe[2];
@@ -232,6 +243,14 @@ protected:
 TEST_F(FprintdTouchIDIntegrationTest, stateFollowsTheService) {
     const auto touchID = touchIDWith({.callTimeout = 5s});
     EXPECT_EQ(touchID->state(), TouchIDState::systemNotSupported);  // nobody owns the name
+
+    // Activatable counts as offered; here activation cannot start it, so there is no reader.
+    const auto serviceFile = folder_->path() / "services" / "net.reactivated.Fprint.service";
+    std::ofstream(serviceFile) << "[D-BUS Service]\nName=net.reactivated.Fprint\nExec=/bin/false\nUser=root\n";
+    Observer(*address_).reloadBusConfiguration();
+    EXPECT_EQ(touchID->state(), TouchIDState::hardwareUnavailable);
+    std::filesystem::remove(serviceFile);
+    Observer(*address_).reloadBusConfiguration();
 
     const std::pair<const char*, TouchIDState> rows[] = {
         {R"({})", TouchIDState::ok},

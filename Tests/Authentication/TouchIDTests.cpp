@@ -258,14 +258,6 @@ TEST(TouchIDErrorTests, fromNSErrorGivesNothingForWhatItCannotRead) {
     }
 }
 
-TEST(TouchIDErrorTests, laErrorsOtherThanHardwareOnesAreWrapped) {
-    for (const auto code : {-1, -2, -3, -4, -5, -9, -10, -11, 0, 42}) {
-        const auto error = TouchIDError::fromLAError(NSError("any", code));
-        ASSERT_EQ(error.errorCase(), TouchIDErrorCase::underlyingError) << code;
-        EXPECT_EQ(error.underlying()->code(), code);
-    }
-}
-
 TEST(TouchIDStateTests, rawValuesRoundTripAndAreCaseSensitive) {
     for (const TouchIDState state : {TouchIDState::ok, TouchIDState::hardwareUnavailable, TouchIDState::hardwareLockout,
                              TouchIDState::hardwareNotConfigured, TouchIDState::systemNotSupported,
