@@ -410,8 +410,10 @@ private:
         }
     }
 
+    // stopAndRelease: lets the reader go. A fprintd that left the bus holds no
+    // claim any more, and calling it would only start a new one.
     void stopAndRelease() {
-        if (!bus_) {
+        if (!bus_ || serviceLeft_) {
             return;
         }
         stopVerifying();

@@ -10,7 +10,7 @@
 //   net.reactivated.Fprint, the device's path) before VerifyStart("any"),
 //   then wait for the result; a no-match starts another try, up to
 //   `triesPerAuthorization`. VerifyStop and Release are called on every way
-//   out that got that far.
+//   out that got that far (unless fprintd left the bus meanwhile).
 //
 // Errors, in the LAError domain:
 //   no device (NoSuchDevice), no bus, fprintd unreachable or
