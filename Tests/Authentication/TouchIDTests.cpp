@@ -76,6 +76,8 @@ struct Replies {
 struct Fixture : ::testing::Test {
     std::shared_ptr<ScriptedPlatform> platform = std::make_shared<ScriptedPlatform>();
     std::shared_ptr<TouchID> touchID = TouchID::create(platform);
+    // A completion that never ran still holds its TouchID, which holds the platform.
+    void TearDown() override { platform->evaluations.clear(); }
 };
 
 using TouchIDCheckTests = Fixture;
