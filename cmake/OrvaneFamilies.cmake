@@ -16,7 +16,7 @@
 # service, a Benchmarks/<Name>Benchmark.cpp, and its row in the README.
 
 set(ORVANE_FAMILIES
-  Platform Core Application Concurrency Data Keychain System Reachability Presentation
+  Platform Core Application Concurrency Data Keychain Authentication System Reachability Presentation
   CACHE INTERNAL "The library's family folders under Sources/, in layer order")
 
 set_property(GLOBAL PROPERTY ORVANE_EXCLUDED_FILES "")

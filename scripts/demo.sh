@@ -126,6 +126,29 @@ http_tour() {
   echo "exit status $status"
 }
 
+# touchid_tour ORVANE: `orvane touchid` against a fake fprintd on a private
+# system bus (scripts/with-fake-fprintd.sh), one scripted reader per command.
+touchid_tour() {
+  local orvane=$1 status
+  fake() {
+    local parameters=$1
+    shift
+    printf '\n$ orvane %s   # fake reader: %s\n' "$*" "$parameters"
+    status=0
+    ORVANE_FAKE_FPRINTD=$parameters bash "$root/scripts/with-fake-fprintd.sh" "$orvane" "$@" 2>&1 || status=$?
+    echo "exit status $status"
+  }
+  echo
+  echo "== Fingerprint authorization (orvane touchid, on a fake fprintd)"
+  fake '{}' touchid state
+  fake '{"enrolled": []}' touchid state
+  fake '{"device": false}' touchid state
+  fake '{"verify": [["verify-retry-scan", "verify-match"]]}' \
+    touchid authorize --reason "Unlock the vault" --fallback-title "Use password"
+  fake '{"verify": [["verify-no-match"]]}' touchid authorize --reason "Unlock the vault"
+  fake '{"claim_error": "AlreadyInUse"}' touchid authorize --reason "Unlock the vault"
+}
+
 if [ "${1:-}" = "--keychain-tour" ]; then
   keychain_tour "$2"
   exit 0
@@ -137,6 +160,7 @@ bash "$root/scripts/install-dependencies.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=OFF
 cmake --build "$build" --target orvane-demo orvane
 "$build/Tools/orvane-demo" --verbose --mode Fast
+touchid_tour "$build/Tools/orvane"
 bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"
 system_tour "$build/Tools/orvane"
 http_tour "$build/Tools/orvane"

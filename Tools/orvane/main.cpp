@@ -5,6 +5,7 @@
 //   orvane system
 //   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango] < fragment.html
 //   orvane reachability [--watch SECONDS]
+//   orvane touchid state | authorize --reason TEXT [--fallback-title TEXT]
 //
 // Each command's header says its options and exit statuses. For the keychain,
 // secrets travel through stdin (store, replace) and stdout (fetch) as raw
@@ -18,6 +19,7 @@
 #include "orvane/KeychainCommand.hpp"
 #include "orvane/ReachabilityCommand.hpp"
 #include "orvane/SystemCommand.hpp"
+#include "orvane/TouchIDCommand.hpp"
 
 #include <unistd.h>
 
@@ -34,6 +36,8 @@ struct Command {
 
 constexpr Command commands[] = {
     {{"system", "print the host facts"}, orvane::cli::runSystemCommand},
+    {{"touchid", "tell whether fingerprint authorization is possible, or ask for a fingerprint"},
+     orvane::cli::runTouchIDCommand},
     {{"reachability", "print whether the network is reachable, and watch it change"},
      orvane::cli::runReachabilityCommand},
     {{"http", "fetch a URL and print the body"}, orvane::cli::runHTTPCommand},
