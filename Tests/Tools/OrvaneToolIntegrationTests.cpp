@@ -41,9 +41,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
 
 // runOrvane: runs the tool with `input` as its standard input; stdin, stdout
 // and stderr are files, so no pipe can fill up. Without `sessionBus` the tool
-// sees no D-Bus session at all.
+// sees no D-Bus session at all; with `outputClosed` it starts without a
+// standard output.
 ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& input = "",
-                  bool sessionBus = true) {
+                  bool sessionBus = true, bool outputClosed = false) {
     const testsupport::TemporaryFolder folder;
     writeFile(folder.path() / "in", input);
     const pid_t child = ::fork();
@@ -54,6 +55,9 @@ ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& 
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
             ::dup2(err, STDERR_FILENO) < 0) {
             ::_exit(126);
+        }
+        if (outputClosed) {
+            ::close(STDOUT_FILENO);
         }
         if (!sessionBus) {
             ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -229,6 +233,16 @@ TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateWarnsInOneL
         EXPECT_EQ(bad.status, 2);
         EXPECT_TRUE(bad.out.empty() && isOneLine(bad.err)) << bad.err;
     }
+}
+
+TEST(OrvaneToolCommandLineIntegrationTest, aFetchWithoutStandardOutputIsRefusedBeforeReadingTheSecret) {
+    // Otherwise the first descriptor the libraries open would take number 1
+    // and receive the secret.
+    const ToolRun run =
+        runOrvane({"keychain", "fetch", "--account", "alice", "--service", "com.orvane.tests.tool"}, "", true, true);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(isOneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
 }
 
 TEST(OrvaneToolCommandLineIntegrationTest, helpListsTheExitStatuses) {

@@ -17,6 +17,7 @@
 #include "orvane/HTMLCommand.hpp"
 #include "orvane/HTTPCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
+#include "orvane/ProcessSafety.hpp"
 #include "orvane/ReachabilityCommand.hpp"
 #include "orvane/SystemCommand.hpp"
 #include "orvane/TouchIDCommand.hpp"
@@ -48,6 +49,7 @@ constexpr Command commands[] = {
 
 int main(int argc, char** argv) {
     using namespace orvane::cli;
+    const StandardStreams streams = secureProcess();
     if (argc > 1) {
         for (const Command& command : commands) {
             if (std::string_view(argv[1]) == command.summary.name) {
@@ -62,6 +64,10 @@ int main(int argc, char** argv) {
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr, summaries);
     if (!parsed.request) {
         return static_cast<int>(parsed.status);
+    }
+    if (parsed.request->action == KeychainRequest::Action::fetch && !streams.outputWritable) {
+        std::cerr << "orvane: standard output is not open for writing; refusing to fetch a secret\n";
+        return static_cast<int>(ExitStatus::failure);
     }
     try {
         orvane::Keychain keychain;
