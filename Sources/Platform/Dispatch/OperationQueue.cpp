@@ -18,6 +18,7 @@
 // it has finished.
 #include "Platform/Dispatch/OperationQueue.hpp"
 
+#include "Platform/Dispatch/BlockingScope.hpp"
 #include "Platform/Dispatch/WorkerPool.hpp"
 
 #include <condition_variable>
@@ -266,6 +267,7 @@ std::size_t OperationQueue::operationCount() const {
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
+    const BlockingScope blocking;
     std::unique_lock lock(state_->mutex);
     const std::uint64_t last = state_->lastId;
     state_->finished.wait(lock, [&] { return state_->entries.empty() || state_->entries.front().id > last; });
