@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -33,6 +34,11 @@ namespace orvane {
 namespace {
 
 thread_local std::weak_ptr<OperationQueue> currentQueue;
+
+// The operation this thread is running for a queue, and where the pass that
+// its finish runs may leave the next one, so that this thread runs it at once.
+thread_local const Operation* runningOperation = nullptr;
+thread_local std::shared_ptr<Operation>* nextOnThisThread = nullptr;
 
 }  // namespace
 
@@ -57,6 +63,12 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     int maxConcurrent = -1;
     std::size_t executing = 0;  // started and not yet finished
     std::uint64_t lastId = 0;
+    std::multiset<std::uint64_t> waits;  // the last id each waiting thread waits for
+
+    // Whether a waiter may now be done: only then is it woken.
+    bool waiterMayBeDoneLocked() const {
+        return !waits.empty() && (entries.empty() || entries.front().id > *waits.begin());
+    }
 
     Entry* findLocked(const Operation* operation) {
         const auto found = index.find(operation);
@@ -66,6 +78,8 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     bool hasRoomLocked() const {
         return maxConcurrent < 0 || executing < static_cast<std::size_t>(maxConcurrent);
     }
+
+    State() { index.max_load_factor(0.5F); }
 
     void offerLocked(Entry& entry) {
         if (entry.started) {
@@ -85,6 +99,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     void finish(const Operation* operation) {
         std::shared_ptr<Operation> released;
         Operation::ObserverToken token = 0;
+        bool wake = false;
         {
             const std::lock_guard lock(mutex);
             const auto found = index.find(operation);
@@ -99,16 +114,26 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             released = std::move(entry.operation);
             entries.erase(found->second);
             index.erase(found);
+            wake = waiterMayBeDoneLocked();
         }
-        finished.notify_all();
+        if (wake) {
+            finished.notify_all();
+        }
         if (token != 0) {
             released->removeObserver(token);
+        }
+        if (operation == runningOperation) {
+            // run() still holds it, and the next operation may run on this thread.
+            released.reset();
+            schedule(nextOnThisThread);
+            return;
         }
         WorkerPool::shared().submit([released = std::move(released)] {});
         schedule();
     }
 
-    void schedule() {
+    // `next`: where the first operation to start goes instead of the pool.
+    void schedule(std::shared_ptr<Operation>* next = nullptr) {
         while (true) {
             std::vector<std::shared_ptr<Operation>> batch;
             {
@@ -177,8 +202,14 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                 finish(operation.get());
             }
             for (auto& operation : toStart) {
+                if (next != nullptr && *next == nullptr) {
+                    *next = std::move(operation);
+                    continue;
+                }
                 WorkerPool::shared().submit(
-                    [state = shared_from_this(), operation = std::move(operation)] { state->run(operation); });
+                    [state = shared_from_this(), operation = std::move(operation)]() mutable {
+                        state->run(std::move(operation));
+                    });
             }
             if (stalled) {
                 return;  // the running operations' finishes schedule the rest
@@ -186,16 +217,29 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         }
     }
 
-    void run(const std::shared_ptr<Operation>& operation) {
-        auto previous = std::exchange(currentQueue, queue);
-        if (!operation->isFinished()) {
-            operation->start();
+    // Runs the operation, then each next one its finish hands to this thread.
+    void run(std::shared_ptr<Operation> operation) {
+        auto previousQueue = std::exchange(currentQueue, queue);
+        const Operation* const previousOperation = runningOperation;
+        std::shared_ptr<Operation>* const previousNext = nextOnThisThread;
+        while (operation) {
+            std::shared_ptr<Operation> next;
+            runningOperation = operation.get();
+            nextOnThisThread = &next;
+            if (!operation->isFinished()) {
+                operation->start();
+            }
+            // Covers operations that finish without announcing it.
+            if (operation->isFinished()) {
+                finish(operation.get());
+            }
+            runningOperation = nullptr;  // a late finish from elsewhere must not use `next`
+            nextOnThisThread = nullptr;
+            operation = std::move(next);
         }
-        currentQueue = std::move(previous);
-        // Covers operations that finish without announcing it.
-        if (operation->isFinished()) {
-            finish(operation.get());
-        }
+        runningOperation = previousOperation;
+        nextOnThisThread = previousNext;
+        currentQueue = std::move(previousQueue);
     }
 
     void changed(const Operation* operation, std::string_view key) {
@@ -270,7 +314,9 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
     const BlockingScope blocking;
     std::unique_lock lock(state_->mutex);
     const std::uint64_t last = state_->lastId;
+    const auto wait = state_->waits.insert(last);
     state_->finished.wait(lock, [&] { return state_->entries.empty() || state_->entries.front().id > last; });
+    state_->waits.erase(wait);
 }
 
 }  // namespace orvane
