@@ -3,8 +3,11 @@
 #include "Platform/Dispatch/BlockingScope.hpp"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -42,6 +45,23 @@ void runJob(const WorkerPool::Job& job) noexcept {
 
 void nameThisThread(const char* name) {
     pthread_setname_np(pthread_self(), name);  // best effort: only shows in debuggers
+}
+
+// Whether the kernel has the thread waiting (not running nor ready to run).
+// A busy thread that other processes crowd out stays ready, so load alone
+// never makes it look blocked.
+bool isWaiting(int threadId) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", threadId);
+    std::FILE* file = std::fopen(path, "re");
+    if (file == nullptr) {
+        return false;
+    }
+    char line[512];
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    const char* afterName = read ? std::strrchr(line, ')') : nullptr;
+    return afterName != nullptr && afterName[1] == ' ' && afterName[2] != 'R';
 }
 
 }  // namespace
@@ -149,13 +169,15 @@ void WorkerPool::blockingEnded() {
 }
 
 // A running worker outside any BlockingScope that used under a twentieth of
-// the interval's CPU time is waiting on something the pool cannot see.
+// the interval's CPU time and is waiting now blocks on something the pool
+// cannot see.
 bool WorkerPool::someWorkerLooksBlockedLocked(std::chrono::nanoseconds interval) {
     bool blocked = false;
     for (Worker* worker : workers_) {
         const auto now = cpuTimeOf(worker->cpuClock);
         const bool readable = now != std::chrono::nanoseconds::max();
-        if (readable && worker->running && worker->blockedDepth == 0 && now - worker->cpuAtCheck < interval / 20) {
+        if (readable && worker->running && worker->blockedDepth == 0 && now - worker->cpuAtCheck < interval / 20 &&
+            isWaiting(worker->threadId)) {
             blocked = true;
         }
         worker->cpuAtCheck = now;
@@ -177,6 +199,7 @@ void WorkerPool::workerLoop() {
         worker.cpuClock = static_cast<clockid_t>(-1);  // unreadable: always counts as busy
     }
     worker.cpuAtCheck = cpuTimeOf(worker.cpuClock);
+    worker.threadId = static_cast<int>(::gettid());
     std::unique_lock lock(mutex_);
     workers_.push_back(&worker);
     while (true) {

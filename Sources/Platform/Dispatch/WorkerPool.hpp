@@ -81,6 +81,7 @@ private:
     };
     struct Worker {
         clockid_t cpuClock{};             // the worker thread's CPU-time clock
+        int threadId = 0;                 // the kernel's id of the worker thread
         bool running = false;             // inside a job
         int blockedDepth = 0;             // nested BlockingScopes of the running job
         std::chrono::nanoseconds cpuAtCheck{0};
