@@ -1,8 +1,8 @@
 #include "Core/TarvelApple.hpp"
 
-#include <gtest/gtest.h>
+#include "Support/TemporaryFolder.hpp"
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -54,35 +54,21 @@ TEST(TarvelAppleFirst, emptyListOrNoMatchGivesNothing) {
     EXPECT_EQ(tarvelapple::first<LoginCoordinator>(children), nullptr);
 }
 
-class TarvelAppleFileExists : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = std::filesystem::temp_directory_path() /
-                ("orvane-fileexists-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(root_);
-    }
-    void TearDown() override { std::filesystem::remove_all(root_); }
-    std::filesystem::path root_;
-};
-
-TEST_F(TarvelAppleFileExists, answersForFilesAndFolders) {
-    const auto file = root_ / "vault.plist";
+TEST(TarvelAppleFileExists, answersForFilesAndFoldersFollowingSymbolicLinks) {
+    const testsupport::TemporaryFolder folder;
+    const auto& root = folder.path();
+    const auto file = root / "vault.plist";
     std::ofstream(file) << "x";
     EXPECT_TRUE(tarvelapple::fileExists(file));
-    EXPECT_TRUE(tarvelapple::fileExists(root_));
-    EXPECT_FALSE(tarvelapple::fileExists(root_ / "missing"));
+    EXPECT_TRUE(tarvelapple::fileExists(root));
+    EXPECT_FALSE(tarvelapple::fileExists(root / "missing"));
     EXPECT_FALSE(tarvelapple::fileExists(file / "below-a-file"));
     EXPECT_FALSE(tarvelapple::fileExists(""));
-}
 
-TEST_F(TarvelAppleFileExists, followsSymbolicLinks) {
-    const auto target = root_ / "target";
-    std::ofstream(target) << "x";
-    std::filesystem::create_symlink(target, root_ / "link");
-    std::filesystem::create_symlink(root_ / "gone", root_ / "dangling");
-    EXPECT_TRUE(tarvelapple::fileExists(root_ / "link"));
-    EXPECT_FALSE(tarvelapple::fileExists(root_ / "dangling"));
+    std::filesystem::create_symlink(file, root / "link");
+    std::filesystem::create_symlink(root / "gone", root / "dangling");
+    EXPECT_TRUE(tarvelapple::fileExists(root / "link"));
+    EXPECT_FALSE(tarvelapple::fileExists(root / "dangling"));
 }
 
 }  // namespace
