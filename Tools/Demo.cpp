@@ -117,7 +117,7 @@ void application() {
               << services.get<Settings>()->theme << "\n";
 
     orvane::ArgumentsFetcher arguments(std::make_shared<orvane::ProcessArgumentsProvider>());
-    std::cout << std::boolalpha << "--verbose given: " << arguments.containsFlag("--verbose")
+    std::cout << std::boolalpha << "--verbose given: " << arguments.contains("--verbose")
               << ", --mode: " << arguments.retrieveValue("--mode").value_or("(none)")
               << ", mode is fast: " << arguments.contains("--mode", "fast") << "\n";
 }

@@ -1,5 +1,7 @@
 #include "Application/ArgumentsFetcher.hpp"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
@@ -9,12 +11,28 @@ namespace orvane {
 
 namespace {
 
-char lowercased(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// The Unicode lower-case mapping of each character, the same in every locale.
+// Text that is not UTF-8 has only its ASCII letters mapped.
+std::string lowercased(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+        for (const char c : text) {
+            result.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+        }
+        return result;
+    }
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data(); at < end; at = g_utf8_next_char(at)) {
+        char encoded[6];
+        const gint length = g_unichar_to_utf8(g_unichar_tolower(g_utf8_get_char(at)), encoded);
+        result.append(encoded, static_cast<std::size_t>(length));
+    }
+    return result;
 }
 
 bool equalIgnoringCase(std::string_view lhs, std::string_view rhs) {
-    return std::ranges::equal(lhs, rhs, [](char a, char b) { return lowercased(a) == lowercased(b); });
+    return lowercased(lhs) == lowercased(rhs);
 }
 
 }  // namespace
@@ -26,7 +44,7 @@ ArgumentsFetcher::ArgumentsFetcher(std::shared_ptr<ArgumentsProviderType> provid
     }
 }
 
-bool ArgumentsFetcher::containsFlag(std::string_view flag) const {
+bool ArgumentsFetcher::contains(std::string_view flag) const {
     const std::vector<std::string> arguments = provider_->arguments();
     if (arguments.size() < 2) {
         return false;

@@ -1,7 +1,7 @@
 // ArgumentsFetcher: answers questions about the command line the application
 // was started with, read from an ArgumentsProviderType.
 //
-//   - containsFlag(flag): whether some element, the program path included,
+//   - contains(flag): whether some element, the program path included,
 //     is exactly the flag (dashes included, letter case counts, nothing is
 //     split at "="). Always false for a list of fewer than two elements.
 //   - retrieveValue(forArgument): the element that follows the first element
@@ -20,7 +20,7 @@
 // when the provider's arguments() may.
 //
 //   orvane::ArgumentsFetcher fetcher(std::make_shared<orvane::ProcessArgumentsProvider>());
-//   if (fetcher.containsFlag("--verbose")) ...
+//   if (fetcher.contains("--verbose")) ...
 //   auto mode = fetcher.retrieveValue("--mode");          // "Fast" for "--mode Fast"
 //   bool fast = fetcher.contains("--mode", "fast");       // true
 #pragma once
@@ -39,7 +39,7 @@ public:
     // Throws std::invalid_argument for a null provider.
     explicit ArgumentsFetcher(std::shared_ptr<ArgumentsProviderType> provider);
 
-    bool containsFlag(std::string_view flag) const;
+    bool contains(std::string_view flag) const;
     std::optional<std::string> retrieveValue(std::string_view forArgument) const;
     bool contains(std::string_view argument, std::string_view withValue) const;
 

@@ -37,9 +37,10 @@ template <class T>
 class MulticastDelegate {
 public:
     MulticastDelegate() = default;
-    // The list literal: one weak entry per object, in the order given, of any type.
+    // The list literal (`= {a, b}`): one weak entry per object, in the order
+    // given, of any type.
     template <class... Objects>
-    explicit MulticastDelegate(const std::shared_ptr<Objects>&... objects) {
+    MulticastDelegate(const std::shared_ptr<Objects>&... objects) {
         (delegates_.push_back(std::make_shared<WeakWrapper>(objects)), ...);
     }
     MulticastDelegate(const MulticastDelegate&) = delete;

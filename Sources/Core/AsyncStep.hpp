@@ -21,12 +21,17 @@
 //       completion(orvane::Result<int, orvane::NSError>::success(n + 1));
 //   };
 //   (addOne >> addOne)(1, [](orvane::Result<int, orvane::NSError> r) { /* success(3) */ });
+//
+// Plain lambdas may stand on either side of >> when their parameters are
+// spelled out (input, AsyncStepCompletion<A, E>); with a lambda on both
+// sides, bring the operator in with `using orvane::operator>>;`.
 #pragma once
 
 #include "Core/Result.hpp"
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace orvane {
@@ -59,6 +64,48 @@ AsyncStep<A, E> compose(AsyncStep<A, E> first, AsyncStep<A, E> second) {
 template <class A, class E>
 AsyncStep<A, E> operator>>(AsyncStep<A, E> first, AsyncStep<A, E> second) {
     return compose(std::move(first), std::move(second));
+}
+
+namespace detail {
+
+// The input and error types of a plain (non-generic) lambda written as a step.
+template <class Member>
+struct StepSignature {};
+template <class C, class R, class A, class E>
+struct StepSignature<R (C::*)(A, AsyncStepCompletion<A, E>) const> {
+    using Input = A;
+    using Error = E;
+};
+template <class C, class R, class A, class E>
+struct StepSignature<R (C::*)(A, AsyncStepCompletion<A, E>)> : StepSignature<R (C::*)(A, AsyncStepCompletion<A, E>) const> {};
+
+template <class F>
+using StepOf = StepSignature<decltype(&std::remove_cvref_t<F>::operator())>;
+
+template <class F>
+concept PlainStep = requires { typename StepOf<F>::Input; } &&
+                    !std::is_same_v<std::remove_cvref_t<F>, AsyncStep<typename StepOf<F>::Input, typename StepOf<F>::Error>>;
+
+}  // namespace detail
+
+// The same with a plain lambda on either side, or on both.
+template <class A, class E, class F>
+requires(!std::is_same_v<std::remove_cvref_t<F>, AsyncStep<A, E>> && std::is_constructible_v<AsyncStep<A, E>, F>)
+AsyncStep<A, E> operator>>(AsyncStep<A, E> first, F&& second) {
+    return compose(std::move(first), AsyncStep<A, E>(std::forward<F>(second)));
+}
+
+template <class A, class E, class F>
+requires(!std::is_same_v<std::remove_cvref_t<F>, AsyncStep<A, E>> && std::is_constructible_v<AsyncStep<A, E>, F>)
+AsyncStep<A, E> operator>>(F&& first, AsyncStep<A, E> second) {
+    return compose(AsyncStep<A, E>(std::forward<F>(first)), std::move(second));
+}
+
+template <detail::PlainStep F, detail::PlainStep G,
+          class A = typename detail::StepOf<F>::Input, class E = typename detail::StepOf<F>::Error>
+requires std::is_constructible_v<AsyncStep<A, E>, G>
+AsyncStep<A, E> operator>>(F&& first, G&& second) {
+    return compose(AsyncStep<A, E>(std::forward<F>(first)), AsyncStep<A, E>(std::forward<G>(second)));
 }
 
 }  // namespace orvane

@@ -57,16 +57,6 @@ TEST(AsyncOperationState, rawValuesAreTheCaseNamesExactly) {
     EXPECT_EQ(AsyncOperation::fromRawValue("isFinished"), std::nullopt);
 }
 
-TEST(AsyncOperation, startsReadyAndAsynchronous) {
-    Work operation;
-    EXPECT_EQ(operation.state(), State::Ready);
-    EXPECT_TRUE(operation.isReady());
-    EXPECT_FALSE(operation.isExecuting());
-    EXPECT_FALSE(operation.isFinished());
-    EXPECT_TRUE(operation.isAsynchronous());
-    EXPECT_EQ(operation.originalQueue(), nullptr);  // made outside any operation queue
-}
-
 TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
     Work operation;
     Notifications notifications(operation);

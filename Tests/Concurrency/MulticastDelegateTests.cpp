@@ -91,7 +91,7 @@ TEST(MulticastDelegate, listLiteralTakesAnyObjectButInvokesOnlyListeners) {
     auto stranger = std::make_shared<Unrelated>();
     auto text = std::make_shared<std::string>("not an object with an interface");
     std::shared_ptr<Unrelated> windowAsUnrelated = window;
-    MulticastDelegate<Listener> delegates{windowAsUnrelated, stranger, text};
+    MulticastDelegate<Listener> delegates = {windowAsUnrelated, stranger, text};
     EXPECT_EQ(delegates.count(), 3u);
     EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"window"}));
     EXPECT_EQ(delegates.count(), 1u);  // the two non-listeners went at the first invoke

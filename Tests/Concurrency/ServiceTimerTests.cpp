@@ -79,6 +79,15 @@ TEST(ServiceTimer, changingTheIntervalRestartsButTheSameValueDoesNothing) {
     ASSERT_TRUE(counted.waitForFirings(1));
     counted.timer->restart();  // replaces the timer: one stop still silences it
     counted.timer->stop();
+
+    // A running hour-long timer given a short interval fires at the new one.
+    counted.timer->setTimeInterval(3600);
+    counted.timer->start();
+    const int beforeShortening = counted.firings;
+    counted.timer->setTimeInterval(interval);
+    EXPECT_TRUE(runUntil([&] { return counted.firings > beforeShortening; }, 10s));
+    counted.timer->restart();
+    counted.timer->stop();
     const int stoppedAt = counted.firings;
     runFor(100ms);
     EXPECT_EQ(counted.firings, stoppedAt);

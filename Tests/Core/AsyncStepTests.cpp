@@ -11,6 +11,7 @@ namespace {
 using StepResult = orvane::Result<int, std::string>;
 using Completion = orvane::AsyncStepCompletion<int, std::string>;
 using Step = orvane::AsyncStep<int, std::string>;
+using orvane::operator>>;  // two plain lambdas: argument lookup cannot find it
 
 // Steps that note their name in a shared trace, then add or fail at once.
 struct Trace {
@@ -46,8 +47,11 @@ TEST(AsyncStep, successRunsSecondOnTheValueAndReturnsItsResult) {
     Trace trace;
     orvane::compose(trace.adding("a", 1), trace.adding("b", 10))(5, trace.completion());
     (trace.adding("c", 1) >> trace.failing("d"))(5, trace.completion());
-    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(16), StepResult::failure("d broke")}));
+    const auto twice = [](int input, Completion done) { done(StepResult::success(input * 2)); };
+    (trace.adding("e", 1) >> twice >> twice)(1, trace.completion());
+    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(16), StepResult::failure("d broke"),
+                                            StepResult::success(8)}));
 }
 
 TEST(AsyncStep, firstFailureSkipsSecondAndCompletesOnceWithThatError) {
@@ -59,8 +63,9 @@ TEST(AsyncStep, firstFailureSkipsSecondAndCompletesOnceWithThatError) {
 
 TEST(AsyncStep, firstThatNeverCallsBackNeverCompletes) {
     Trace trace;
-    const Step silent = [](int, Completion) {};
+    const auto silent = [](int, Completion) {};  // plain lambdas compose as well
     (silent >> trace.adding("b", 1))(0, trace.completion());
+    (silent >> silent)(0, trace.completion());
     EXPECT_TRUE(trace.names.empty());
     EXPECT_TRUE(trace.completed.empty());
 }

@@ -25,22 +25,6 @@ static_assert(orvane::ResultProtocol<VoidResult<NSError>>);
 static_assert(orvane::ResultProtocol<Result<Result<int, int>, std::string>>);
 static_assert(!orvane::ResultProtocol<std::optional<int>>);
 
-TEST(Result, casesKeepTheirPayloads) {
-    const auto success = Result<std::string, NSError>::success("value");
-    EXPECT_TRUE(success.isSuccess());
-    EXPECT_FALSE(success.isFailure());
-    EXPECT_EQ(success.value(), "value");
-    EXPECT_EQ(success.error(), std::nullopt);
-    EXPECT_EQ(success.errorIf(), nullptr);
-
-    const auto failure = Result<std::string, NSError>::failure(sampleError());
-    EXPECT_TRUE(failure.isFailure());
-    EXPECT_FALSE(failure.isSuccess());
-    EXPECT_EQ(failure.valueIf(), nullptr);
-    ASSERT_NE(failure.errorIf(), nullptr);
-    EXPECT_EQ(failure.errorIf()->code(), 7);
-}
-
 TEST(Result, sameTypeOnBothSidesKeepsTheCase) {
     const auto success = Result<int, int>::success(1);
     const auto failure = Result<int, int>::failure(1);

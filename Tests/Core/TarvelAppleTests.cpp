@@ -1,8 +1,8 @@
 #include "Core/TarvelApple.hpp"
 
-#include <gtest/gtest.h>
+#include "Support/TemporaryFolder.hpp"
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,23 +10,19 @@
 namespace {
 
 TEST(TarvelAppleReplace, replacesEveryOccurrenceLeftToRight) {
-    EXPECT_EQ(tarvelapple::replace("Optional<Optional<Int>>", "Optional<", ""), "Int>>");
-    EXPECT_EQ(tarvelapple::replace("aaa", "aa", "b"), "ba");
-    EXPECT_EQ(tarvelapple::replace("a-b-c", "-", "--"), "a--b--c");
-    EXPECT_EQ(tarvelapple::replace("Swift.Int", "Swift.", ""), "Int");
-}
-
-TEST(TarvelAppleReplace, leavesTextWithoutTheTargetAsItIs) {
-    EXPECT_EQ(tarvelapple::replace("Int", "Optional<", ""), "Int");
-    EXPECT_EQ(tarvelapple::replace("", "x", "y"), "");
-    EXPECT_EQ(tarvelapple::replace("abc", "", "x"), "abc");
-}
-
-TEST(TarvelAppleReplace, leavesTheReceiverUnchanged) {
-    const std::string receiver = "ImplicitlyUnwrappedOptional<Int>";
-    const std::string replaced = tarvelapple::replace(receiver, "ImplicitlyUnwrappedOptional<", "");
-    EXPECT_EQ(receiver, "ImplicitlyUnwrappedOptional<Int>");
-    EXPECT_EQ(replaced, "Int>");
+    const struct {
+        const char *text, *target, *replacement, *expected;
+    } cases[] = {
+        {"Optional<Optional<Int>>", "Optional<", "", "Int>>"},
+        {"aaa", "aa", "b", "ba"},
+        {"a-b-c", "-", "--", "a--b--c"},
+        {"Int", "Optional<", "", "Int"},
+        {"", "x", "y", ""},
+        {"abc", "", "x", "abc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tarvelapple::replace(c.text, c.target, c.replacement), c.expected) << c.text << " / " << c.target;
+    }
 }
 
 struct Coordinator {
@@ -58,44 +54,21 @@ TEST(TarvelAppleFirst, emptyListOrNoMatchGivesNothing) {
     EXPECT_EQ(tarvelapple::first<LoginCoordinator>(children), nullptr);
 }
 
-class TarvelAppleFileExists : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = std::filesystem::temp_directory_path() /
-                ("orvane-fileexists-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(root_);
-    }
-    void TearDown() override { std::filesystem::remove_all(root_); }
-    std::filesystem::path root_;
-};
-
-TEST_F(TarvelAppleFileExists, answersForFilesAndFolders) {
-    const auto file = root_ / "vault.plist";
+TEST(TarvelAppleFileExists, answersForFilesAndFoldersFollowingSymbolicLinks) {
+    const testsupport::TemporaryFolder folder;
+    const auto& root = folder.path();
+    const auto file = root / "vault.plist";
     std::ofstream(file) << "x";
     EXPECT_TRUE(tarvelapple::fileExists(file));
-    EXPECT_TRUE(tarvelapple::fileExists(root_));
-    EXPECT_FALSE(tarvelapple::fileExists(root_ / "missing"));
+    EXPECT_TRUE(tarvelapple::fileExists(root));
+    EXPECT_FALSE(tarvelapple::fileExists(root / "missing"));
     EXPECT_FALSE(tarvelapple::fileExists(file / "below-a-file"));
     EXPECT_FALSE(tarvelapple::fileExists(""));
-}
 
-TEST_F(TarvelAppleFileExists, followsSymbolicLinks) {
-    const auto target = root_ / "target";
-    std::ofstream(target) << "x";
-    std::filesystem::create_symlink(target, root_ / "link");
-    std::filesystem::create_symlink(root_ / "gone", root_ / "dangling");
-    EXPECT_TRUE(tarvelapple::fileExists(root_ / "link"));
-    EXPECT_FALSE(tarvelapple::fileExists(root_ / "dangling"));
-}
-
-TEST(TarvelAppleError, carriesTheMessageAsDebugDescription) {
-    const orvane::NSError error = tarvelapple::errorWithDebugDescription("HTTP status 500");
-    EXPECT_EQ(error.domain(), "TarvelApple");
-    EXPECT_EQ(error.code(), 0);
-    const orvane::ObjectDictionary expected{
-        {std::string(orvane::NSDebugDescriptionErrorKey), orvane::Object("HTTP status 500")}};
-    EXPECT_EQ(error.userInfo(), expected);
+    std::filesystem::create_symlink(file, root / "link");
+    std::filesystem::create_symlink(root / "gone", root / "dangling");
+    EXPECT_TRUE(tarvelapple::fileExists(root / "link"));
+    EXPECT_FALSE(tarvelapple::fileExists(root / "dangling"));
 }
 
 }  // namespace

@@ -4,9 +4,51 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
+
+// This test program stands in front of the C library's rename and close, so
+// the tests can see where the temporary file was and make a close fail.
+namespace {
+
+std::mutex renamesMutex;
+std::vector<std::pair<std::string, std::string>> renames;  // guarded by renamesMutex
+std::atomic<bool> failNextClose = false;
+
+template <class F>
+F next(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" int rename(const char* from, const char* to) {
+    {
+        const std::lock_guard lock(renamesMutex);
+        renames.emplace_back(from, to);
+    }
+    static const auto real = next<int (*)(const char*, const char*)>("rename");
+    return real(from, to);
+}
+
+extern "C" int close(int descriptor) {
+    static const auto real = next<int (*)(int)>("close");
+    const int result = real(descriptor);
+    if (failNextClose.exchange(false)) {
+        errno = EIO;  // as a full disk or a network file system reports it late
+        return -1;
+    }
+    return result;
+}
 
 // Atomicity itself, under SIGKILL, is tested through PlistProxy.
 
@@ -34,6 +76,31 @@ TEST(AtomicFile, replacesTheFileKeepingItsPermissionsAndNoLeftovers) {
     EXPECT_EQ(contentsOf(path), binary);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+TEST(AtomicFile, theTemporaryFileIsInTheTargetsFolderAndAFailedCloseRenamesNothing) {
+    testsupport::TemporaryFolder folder;
+    const fs::path path = folder.path() / "vault.plist";
+    {
+        const std::lock_guard lock(renamesMutex);
+        renames.clear();
+    }
+    ASSERT_TRUE(AtomicFile::write(path, std::string_view("first")));
+    {
+        const std::lock_guard lock(renamesMutex);
+        ASSERT_EQ(renames.size(), 1u);
+        EXPECT_EQ(fs::path(renames[0].first).parent_path(), folder.path()) << "a rename across file systems is a copy";
+        EXPECT_EQ(renames[0].second, path.string());
+        renames.clear();
+    }
+
+    failNextClose = true;
+    EXPECT_FALSE(AtomicFile::write(path, std::string_view("second, maybe short")));
+    failNextClose = false;
+    EXPECT_EQ(contentsOf(path), "first");
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+    const std::lock_guard lock(renamesMutex);
+    EXPECT_TRUE(renames.empty());
 }
 
 TEST(AtomicFile, failuresLeaveTheTargetAndNoTemporaryFile) {

@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -25,69 +23,6 @@ KeychainKey makeKey(std::vector<std::string> paths = {"/opt/a", "/opt/b"}) {
         acl.emplace_back(std::move(path));
     }
     return KeychainKey("alice", "com.example.vault", "Vault", "Vault access", std::move(acl));
-}
-
-TEST(KeychainKeyTests, keepsEveryFieldAsGiven) {
-    const KeychainKey key = makeKey({"/opt/b", "relative/../a", "/opt/b"});
-    EXPECT_EQ(key.account(), "alice");
-    EXPECT_EQ(key.service(), "com.example.vault");
-    EXPECT_EQ(key.name(), "Vault");
-    EXPECT_EQ(key.descriptor(), "Vault access");
-    // Paths are neither normalised nor deduplicated here; the adaptor resolves them.
-    EXPECT_EQ(key.aclPaths(), (std::vector<std::string>{"/opt/b", "relative/../a", "/opt/b"}));
-    EXPECT_EQ(key.acl()[1].path(), "relative/../a");
-}
-
-TEST(KeychainKeyTests, anEmptyAclIsAValidKey) {
-    const KeychainKey key("alice", "svc", "", "", {});
-    EXPECT_TRUE(key.acl().empty());
-    EXPECT_TRUE(key.aclPaths().empty());
-}
-
-TEST(KeychainKeyTests, equalityAndHashCoverEveryField) {
-    const KeychainKey key = makeKey();
-    EXPECT_EQ(key, makeKey());
-    EXPECT_EQ(std::hash<KeychainKey>{}(key), std::hash<KeychainKey>{}(makeKey()));
-
-    const std::vector<KeychainKey> others{
-        KeychainKey("bob", "com.example.vault", "Vault", "Vault access", key.acl()),
-        KeychainKey("alice", "other", "Vault", "Vault access", key.acl()),
-        KeychainKey("alice", "com.example.vault", "Other", "Vault access", key.acl()),
-        KeychainKey("alice", "com.example.vault", "Vault", "", key.acl()),
-        makeKey({"/opt/a"}),
-        makeKey({"/opt/b", "/opt/a"}),
-    };
-    std::unordered_set<KeychainKey> distinct{key};
-    for (const KeychainKey& other : others) {
-        EXPECT_NE(key, other);
-        distinct.insert(other);
-    }
-    EXPECT_EQ(distinct.size(), others.size() + 1);
-    EXPECT_TRUE(distinct.contains(makeKey()));
-}
-
-TEST(KeychainKeyTests, trustedAppsCompareByPathText) {
-    EXPECT_EQ(KeychainTrustedApp("/usr/bin/vault"), KeychainTrustedApp("/usr/bin/vault"));
-    EXPECT_NE(KeychainTrustedApp("/usr/bin/vault"), KeychainTrustedApp("/usr/bin/../bin/vault"));
-    EXPECT_EQ(std::hash<KeychainTrustedApp>{}(KeychainTrustedApp("/x")),
-              std::hash<KeychainTrustedApp>{}(KeychainTrustedApp("/x")));
-}
-
-TEST(KeychainFetchOptionsKeyTests, casesAreEqualOnlyToThemselvesAndKeyADictionary) {
-    const std::vector<KeychainFetchOptionsKey> cases{
-        KeychainFetchOptionsKey::migratingFrom, KeychainFetchOptionsKey::migratingInsecurelyFrom,
-        KeychainFetchOptionsKey::replacingWithData, KeychainFetchOptionsKey::bypassingACLChecks};
-    std::unordered_set<KeychainFetchOptionsKey> set;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        for (std::size_t j = 0; j < cases.size(); ++j) {
-            EXPECT_EQ(cases[i] == cases[j], i == j);
-        }
-        EXPECT_EQ(std::hash<KeychainFetchOptionsKey>{}(cases[i]),
-                  std::hash<KeychainFetchOptionsKey>{}(cases[i]));
-        set.insert(cases[i]);
-        set.insert(cases[i]);
-    }
-    EXPECT_EQ(set.size(), cases.size());
 }
 
 TEST(KeychainFetchOptionsTests, valuesConvertOnlyToTheirOwnType) {

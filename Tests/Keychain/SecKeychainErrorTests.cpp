@@ -41,11 +41,4 @@ TEST(SecKeychainErrorTests, everyFailureHasItsExactMessage) {
               "Error '12' retrieving SecTrustedApplicationData for SecTrustedApplication");
 }
 
-TEST(SecKeychainErrorTests, equalFailuresMakeEqualErrors) {
-    EXPECT_EQ(secKeychainError::savingKeyData(-25299, "a", "s"),
-              secKeychainError::savingKeyData(-25299, "a", "s"));
-    EXPECT_NE(secKeychainError::savingKeyData(-25299, "a", "s"),
-              secKeychainError::savingKeyData(-25293, "a", "s"));
-}
-
 }  // namespace

@@ -1,5 +1,9 @@
 #include "Platform/Dispatch/DispatchSemaphore.hpp"
 
+#include "Platform/Dispatch/BlockingScope.hpp"
+
+#include <optional>
+
 #include <stdexcept>
 
 namespace orvane {
@@ -27,6 +31,10 @@ bool DispatchSemaphore::signal() {
 void DispatchSemaphore::wait() {
     std::unique_lock lock(mutex_);
     ++waiters_;
+    std::optional<BlockingScope> blocking;
+    if (value_ <= 0) {
+        blocking.emplace();
+    }
     available_.wait(lock, [this] { return value_ > 0; });
     --waiters_;
     --value_;
@@ -39,6 +47,10 @@ bool DispatchSemaphore::wait(std::chrono::nanoseconds timeout) {
 bool DispatchSemaphore::wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     ++waiters_;
+    std::optional<BlockingScope> blocking;
+    if (value_ <= 0) {
+        blocking.emplace();
+    }
     const bool taken = available_.wait_until(lock, deadline, [this] { return value_ > 0; });
     --waiters_;
     if (taken) {

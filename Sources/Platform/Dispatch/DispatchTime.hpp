@@ -16,14 +16,28 @@ struct DispatchTime {
 
     static DispatchTime now() { return DispatchTime{Clock::now()}; }
 
-    // A deadline `seconds` after this one (negative seconds go back; a NaN
-    // counts as zero).
+    // A deadline that never comes during the life of the process.
+    static constexpr DispatchTime distantFuture() { return DispatchTime{Clock::time_point::max()}; }
+
+    // A deadline `seconds` after this one (negative seconds go back). A delay
+    // beyond the clock's range, an infinite one or a NaN gives distantFuture();
+    // one going back beyond the clock's start gives its start.
     friend DispatchTime operator+(DispatchTime time, double seconds) {
+        using Seconds = std::chrono::duration<double>;
         if (seconds != seconds) {
-            return time;
+            return distantFuture();
         }
-        return DispatchTime{time.uptime + std::chrono::duration_cast<Clock::duration>(
-                                              std::chrono::duration<double>(seconds))};
+        const double at = Seconds(time.uptime.time_since_epoch()).count();
+        const double ahead = Seconds(Clock::time_point::max().time_since_epoch()).count() - at;
+        const double behind = Seconds(Clock::time_point::min().time_since_epoch()).count() - at;
+        // Compared in double with a margin: the range ends are not exact in it.
+        if (seconds >= ahead * 0.999) {
+            return distantFuture();
+        }
+        if (seconds <= behind * 0.999) {
+            return DispatchTime{Clock::time_point::min()};
+        }
+        return DispatchTime{time.uptime + std::chrono::duration_cast<Clock::duration>(Seconds(seconds))};
     }
 
     friend bool operator==(const DispatchTime&, const DispatchTime&) = default;

@@ -4,6 +4,9 @@
 // submitted item that has not started from ever running; it never interrupts
 // a body that is already running. An item runs at most once per submission.
 //
+// cancel() also lets go of the block, and so of what it captured, at once
+// (a body already running keeps it until it returns).
+//
 // Thread safety: cancel() and isCancelled() may be called from any thread,
 // also while the body runs.
 //
@@ -14,6 +17,8 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 namespace orvane {
 
@@ -25,11 +30,12 @@ public:
 
     // perform: runs the block on the calling thread unless the item is cancelled.
     void perform();
-    void cancel() noexcept { cancelled_.store(true, std::memory_order_release); }
+    void cancel() noexcept;
     bool isCancelled() const noexcept { return cancelled_.load(std::memory_order_acquire); }
 
 private:
-    std::function<void()> block_;
+    std::mutex mutex_;
+    std::shared_ptr<const std::function<void()>> block_;  // guarded by mutex_; null once cancelled
     std::atomic<bool> cancelled_{false};
 };
 

@@ -77,13 +77,22 @@ void Operation::didChangeValue(std::string_view key) {
 // Observers are called without the lock, so they may add or remove observers;
 // one removed on another thread during a notification may still get it.
 void Operation::notify(std::string_view key, Change change) {
+    // One observer (the queue's) is the usual case: no list to copy.
+    std::shared_ptr<const Observer> only;
     std::vector<std::shared_ptr<const Observer>> observers;
     {
         const std::lock_guard lock(observersMutex_);
-        observers.reserve(observers_.size());
-        for (const auto& entry : observers_) {
-            observers.push_back(entry.second);
+        if (observers_.size() == 1) {
+            only = observers_.front().second;
+        } else {
+            observers.reserve(observers_.size());
+            for (const auto& entry : observers_) {
+                observers.push_back(entry.second);
+            }
         }
+    }
+    if (only) {
+        (*only)(key, change);
     }
     for (const auto& observer : observers) {
         (*observer)(key, change);

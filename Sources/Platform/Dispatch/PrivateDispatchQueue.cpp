@@ -21,6 +21,7 @@
 // afterwards (acquire) sees its writes.
 #include "Platform/Dispatch/DispatchQueue.hpp"
 
+#include "Platform/Dispatch/BlockingScope.hpp"
 #include "Platform/Dispatch/WorkerPool.hpp"
 
 #include <atomic>
@@ -176,6 +177,7 @@ void PrivateDispatchQueue::sync(const Block& block) {
         } else {
             SyncWaiter waiter;
             pending_.push_back(Entry{Block(), exclusive, &waiter});
+            const BlockingScope blocking;
             waiter.turn.wait(lock, [&] { return waiter.mayRun; });
         }
     }

@@ -1,8 +1,13 @@
 #include "Platform/Dispatch/WorkerPool.hpp"
 
+#include "Platform/Dispatch/BlockingScope.hpp"
+
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -13,12 +18,21 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = DispatchTime::Clock;
 
+
+std::chrono::nanoseconds cpuTimeOf(clockid_t clock) {
+    timespec time{};
+    if (clock_gettime(clock, &time) != 0) {
+        return std::chrono::nanoseconds::max();  // unreadable: count it as busy
+    }
+    return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+}
+
 WorkerPool::Limits sharedLimits() {
     const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
     return WorkerPool::Limits{
         .eagerThreads = std::max<std::size_t>(cores, 2),
         .maxThreads = std::max<std::size_t>(64, 4 * cores),
-        .stallInterval = 10ms,
+        .stallInterval = 100ms,
         .idleTimeout = 5s,
     };
 }
@@ -33,7 +47,27 @@ void nameThisThread(const char* name) {
     pthread_setname_np(pthread_self(), name);  // best effort: only shows in debuggers
 }
 
+// Whether the kernel has the thread waiting (not running nor ready to run).
+// A busy thread that other processes crowd out stays ready, so load alone
+// never makes it look blocked.
+bool isWaiting(int threadId) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", threadId);
+    std::FILE* file = std::fopen(path, "re");
+    if (file == nullptr) {
+        return false;
+    }
+    char line[512];
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    const char* afterName = read ? std::strrchr(line, ')') : nullptr;
+    return afterName != nullptr && afterName[1] == ' ' && afterName[2] != 'R';
+}
+
 }  // namespace
+
+thread_local WorkerPool* WorkerPool::currentPool_ = nullptr;
+thread_local WorkerPool::Worker* WorkerPool::currentWorker_ = nullptr;
 
 WorkerPool& WorkerPool::shared() {
     static WorkerPool* const pool = new WorkerPool(sharedLimits());
@@ -63,7 +97,7 @@ void WorkerPool::submit(Job job) {
         idle_.pop_back();
         worker->woken = true;
         worker->wake.notify_one();
-    } else if (threads_ < limits_.eagerThreads) {
+    } else if (mayStartEagerLocked()) {
         startWorkerLocked();
     } else if (!timerRunning_) {
         startTimerLocked();  // it watches for a stall
@@ -112,6 +146,45 @@ void WorkerPool::startTimerLocked() {
     timerRunning_ = true;
 }
 
+bool WorkerPool::mayStartEagerLocked() const {
+    return threads_ - blocked_ < limits_.eagerThreads && threads_ < limits_.maxThreads;
+}
+
+void WorkerPool::blockingBegan() {
+    const std::lock_guard lock(mutex_);
+    if (currentWorker_->blockedDepth++ > 0) {
+        return;  // already counted by an outer scope
+    }
+    ++blocked_;
+    if (!jobs_.empty() && idle_.empty() && mayStartEagerLocked()) {
+        startWorkerLocked();
+    }
+}
+
+void WorkerPool::blockingEnded() {
+    const std::lock_guard lock(mutex_);
+    if (--currentWorker_->blockedDepth == 0) {
+        --blocked_;
+    }
+}
+
+// A running worker outside any BlockingScope that used under a twentieth of
+// the interval's CPU time and is waiting now blocks on something the pool
+// cannot see.
+bool WorkerPool::someWorkerLooksBlockedLocked(std::chrono::nanoseconds interval) {
+    bool blocked = false;
+    for (Worker* worker : workers_) {
+        const auto now = cpuTimeOf(worker->cpuClock);
+        const bool readable = now != std::chrono::nanoseconds::max();
+        if (readable && worker->running && worker->blockedDepth == 0 && now - worker->cpuAtCheck < interval / 20 &&
+            isWaiting(worker->threadId)) {
+            blocked = true;
+        }
+        worker->cpuAtCheck = now;
+    }
+    return blocked;
+}
+
 bool WorkerPool::needsStallWatchLocked() const {
     return !jobs_.empty() && idle_.empty() && threads_ < limits_.maxThreads;
 }
@@ -119,16 +192,27 @@ bool WorkerPool::needsStallWatchLocked() const {
 void WorkerPool::workerLoop() {
     nameThisThread("orvane-worker");
     IdleWorker self;
+    Worker worker;
+    currentPool_ = this;
+    currentWorker_ = &worker;
+    if (pthread_getcpuclockid(pthread_self(), &worker.cpuClock) != 0) {
+        worker.cpuClock = static_cast<clockid_t>(-1);  // unreadable: always counts as busy
+    }
+    worker.cpuAtCheck = cpuTimeOf(worker.cpuClock);
+    worker.threadId = static_cast<int>(::gettid());
     std::unique_lock lock(mutex_);
+    workers_.push_back(&worker);
     while (true) {
         if (!jobs_.empty()) {
             Job job = std::move(jobs_.front());
             jobs_.pop_front();
             ++jobsTaken_;
+            worker.running = true;
             lock.unlock();
             runJob(job);
             job = nullptr;  // the captures die here, not under the lock
             lock.lock();
+            worker.running = false;
             continue;
         }
         if (stopping_) {
@@ -142,6 +226,9 @@ void WorkerPool::workerLoop() {
             break;
         }
     }
+    std::erase(workers_, &worker);
+    currentPool_ = nullptr;
+    currentWorker_ = nullptr;
     --threads_;
     exited_.notify_all();
 }
@@ -169,13 +256,17 @@ void WorkerPool::timerLoop() {
         }
 
         // Queued work with no idle worker: if no job has been taken for a
-        // whole interval, the running jobs are blocked or long, so add a worker.
+        // whole interval and some running job is not using the CPU, it blocks
+        // where the pool cannot see, so add a worker. Busy jobs never do.
         const bool stalled = needsStallWatchLocked();
         if (stalled && (!timerWatching_ || jobsTaken_ != progressSeen)) {
             progressSeen = jobsTaken_;
             lastCheck = now;
+            someWorkerLooksBlockedLocked(limits_.stallInterval);  // takes the CPU samples
         } else if (stalled && now - lastCheck >= limits_.stallInterval) {
-            startWorkerLocked();
+            if (someWorkerLooksBlockedLocked(std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastCheck))) {
+                startWorkerLocked();
+            }
             lastCheck = now;
         }
         timerWatching_ = stalled;
@@ -197,6 +288,18 @@ void WorkerPool::timerLoop() {
     timerRunning_ = false;
     timerWatching_ = false;
     exited_.notify_all();
+}
+
+BlockingScope::BlockingScope() : counted_(WorkerPool::currentPool_ != nullptr) {
+    if (counted_) {
+        WorkerPool::currentPool_->blockingBegan();
+    }
+}
+
+BlockingScope::~BlockingScope() {
+    if (counted_) {
+        WorkerPool::currentPool_->blockingEnded();
+    }
 }
 
 }  // namespace orvane

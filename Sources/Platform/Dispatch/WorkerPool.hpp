@@ -7,11 +7,15 @@
 //   with equal deadlines run in submission order; they must not block.
 //
 // The pool is made on first use and makes no thread until work arrives. It
-// starts threads at once up to the number of cores; beyond that it adds one
-// when queued work has waited a while without any worker taking a job (the
-// running jobs are blocked or busy), up to a cap, so blocks that wait for
-// other blocks cannot starve the pool. A worker idle for a few seconds exits;
-// so does the timer thread once it has nothing to watch.
+// keeps up to `eagerThreads` workers running jobs, not counting workers
+// blocked inside a BlockingScope (the library's own waits declare one): when
+// a job blocks there, another worker is started at once for queued work, up
+// to a cap, so blocks that wait for other blocks cannot starve the pool, and
+// busy jobs never grow it. As a slow fallback for jobs that block elsewhere,
+// the timer adds a worker when queued work has waited a whole stall interval
+// with no job taken and some running worker used almost no CPU in it. A
+// worker idle for a few seconds exits; so does the timer thread once it has
+// nothing to watch.
 //
 // Thread safety: every operation may be called from any thread, including
 // from jobs and hand-offs. A job or hand-off must not throw: an escaping
@@ -22,6 +26,8 @@
 #pragma once
 
 #include "Platform/Dispatch/DispatchTime.hpp"
+
+#include <time.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -43,7 +49,7 @@ public:
     struct Limits {
         std::size_t eagerThreads;                 // started without waiting, as work arrives
         std::size_t maxThreads;                   // never more than this many workers
-        std::chrono::milliseconds stallInterval;  // how long queued work waits before growth
+        std::chrono::milliseconds stallInterval;  // how long queued work waits before fallback growth
         std::chrono::milliseconds idleTimeout;    // how long an idle thread lives
     };
 
@@ -68,10 +74,27 @@ public:
     const Limits& limits() const { return limits_; }
 
 private:
+    friend class BlockingScope;
     struct IdleWorker {
         std::condition_variable wake;
         bool woken = false;
     };
+    struct Worker {
+        clockid_t cpuClock{};             // the worker thread's CPU-time clock
+        int threadId = 0;                 // the kernel's id of the worker thread
+        bool running = false;             // inside a job
+        int blockedDepth = 0;             // nested BlockingScopes of the running job
+        std::chrono::nanoseconds cpuAtCheck{0};
+    };
+
+    // The pool and the record of the worker running on this thread, if any.
+    static thread_local WorkerPool* currentPool_;
+    static thread_local Worker* currentWorker_;
+
+    void blockingBegan();
+    void blockingEnded();
+    bool someWorkerLooksBlockedLocked(std::chrono::nanoseconds interval);
+    bool mayStartEagerLocked() const;
     using TimerKey = std::pair<DispatchTime::Clock::time_point, std::uint64_t>;
 
     void startWorkerLocked();
@@ -85,7 +108,9 @@ private:
     // All below guarded by mutex_.
     std::deque<Job> jobs_;
     std::vector<IdleWorker*> idle_;  // most recently idle last: it is woken first
+    std::vector<Worker*> workers_;
     std::size_t threads_ = 0;
+    std::size_t blocked_ = 0;  // workers inside a BlockingScope
     std::size_t peakThreads_ = 0;
     std::uint64_t jobsTaken_ = 0;  // progress counter the stall watch compares
     std::map<TimerKey, Job> timed_;

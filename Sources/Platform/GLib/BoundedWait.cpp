@@ -1,5 +1,7 @@
 #include "Platform/GLib/BoundedWait.hpp"
 
+#include "Platform/Dispatch/BlockingScope.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -50,6 +52,7 @@ BoundedWait::Pending* BoundedWait::newPending() {
 }
 
 ObjectPtr<GAsyncResult> BoundedWait::settle(Pending* pending) {
+    const BlockingScope blocking;
     while (pending->result == nullptr && !abandoned_) {
         g_main_context_iteration(context_.get(), TRUE);
     }

@@ -230,8 +230,12 @@ TEST(BinaryPropertyList, refusesOffsetsAndObjectsOutsideTheObjectArea) {
 
     // Lengths that run into the offset table: plain, extended, and one whose
     // extended length field itself is cut off.
+    // Exactly at the edge: contents ending where the table begins fit; one more byte does not.
+    PlistBuilder fits;
+    fits.add({0x42, 'a', 'b'});
+    EXPECT_EQ(BinaryPropertyList::findProblem(fits.build()), std::nullopt);
     PlistBuilder data;
-    data.add({0x45, 'a', 'b'});
+    data.add({0x43, 'a', 'b'});
     EXPECT_EQ(refusal(data.build()), "object 0: contents run past the object area");
     PlistBuilder extended;
     Bytes huge = PlistBuilder::marker(0x4, std::uint64_t{1} << 40);
@@ -260,9 +264,18 @@ TEST(BinaryPropertyList, refusesMarkersLibplistCannotRead) {
 }
 
 TEST(BinaryPropertyList, refusesBadReferences) {
+    // A reference equal to the object count is the first one out of range.
     PlistBuilder outOfRange;
-    outOfRange.array({outOfRange.integer(1), 5});
+    outOfRange.array({outOfRange.integer(1), 2});
     EXPECT_EQ(refusal(outOfRange.build(1)), "object reference out of range");
+    PlistBuilder lastInRange;
+    const auto root = lastInRange.add({});
+    const auto first = lastInRange.integer(1);
+    lastInRange.set(root, lastInRange.arrayOf({first, lastInRange.integer(2)}));
+    EXPECT_EQ(BinaryPropertyList::findProblem(lastInRange.build(root)), std::nullopt);
+    PlistBuilder topAtCount;
+    topAtCount.integer(1);
+    EXPECT_NE(refusal(topAtCount.build(1)), "<accepted>");
 
     // Unreachable objects are checked too: libplist never sees them, but a
     // file holding them is not well formed.

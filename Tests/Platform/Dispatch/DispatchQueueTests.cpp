@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -306,6 +307,28 @@ TEST(DispatchQueue, cancelledItemNeverRunsAndCancellingARunningItemDoesNotStopIt
     cancelled.open();
     queue->sync([] {});
     EXPECT_TRUE(finished);
+}
+
+TEST(DispatchQueue, cancellingADelayedItemLetsGoOfItsCapturesAndHugeDelaysNeverCome) {
+    auto captured = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = captured;
+    auto item = std::make_shared<DispatchWorkItem>([captured = std::move(captured)] { ++*captured; });
+    DispatchQueue::global()->asyncAfter(DispatchTime::now() + 3600.0, item);
+    item->cancel();
+    EXPECT_TRUE(watch.expired()) << "the block is released at cancel, not at its deadline";
+
+    const auto now = DispatchTime::now();
+    std::atomic<int> ran = 0;
+    for (const double delay : {1e10, 1e12, std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(now + delay, DispatchTime::distantFuture()) << delay;
+        DispatchQueue::global()->asyncAfter(now + delay, [&ran] { ++ran; });
+    }
+    EXPECT_LT(now + -1e12, now);
+    std::atomic<bool> marker = false;
+    DispatchQueue::global()->asyncAfter(DispatchTime::now() + 0.05, [&marker] { marker = true; });
+    EXPECT_TRUE(runUntil([&] { return marker.load(); }, 10s));
+    EXPECT_EQ(ran, 0);
 }
 
 TEST(DispatchQueue, asyncAfterNeverRunsEarlyAndKeepsDeadlineOrder) {

@@ -1,5 +1,6 @@
 #include "Platform/Dispatch/OperationQueue.hpp"
 
+#include "Platform/Dispatch/DispatchQueue.hpp"
 #include "Platform/Dispatch/DispatchSemaphore.hpp"
 #include "Platform/Dispatch/MainLoop.hpp"
 
@@ -190,6 +191,55 @@ TEST(OperationQueue, releasedQueueStillRunsItsOperationsAndThenLetsThemGo) {
     operation->finish();
     operation.reset();
     EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, 10s));
+}
+
+// Finishes on the global queue, on another thread, shortly after start().
+class FinishesOnGlobalQueue : public Operation {
+public:
+    explicit FinishesOnGlobalQueue(std::atomic<int>& done) : done_(done) {}
+    bool isAsynchronous() const override { return true; }
+    bool isExecuting() const override { return state_.load() == 1; }
+    bool isFinished() const override { return state_.load() == 2; }
+    void start() override {
+        moveTo(1, "isExecuting");
+        orvane::DispatchQueue::global()->async([self = shared_from_this(), this] {
+            moveTo(2, "isFinished");
+            ++done_;
+        });
+    }
+
+private:
+    void moveTo(int next, std::string_view key) {
+        willChangeValue(key);
+        state_ = next;
+        didChangeValue(key);
+    }
+    std::atomic<int>& done_;
+    std::atomic<int> state_ = 0;
+};
+
+TEST(OperationQueue, everyOperationFinishingOnAnotherThreadLeavesTheQueue) {
+    constexpr int perThread = 25'000;
+    for (const int limit : {-1, 1}) {
+        auto queue = OperationQueue::create();
+        queue->setMaxConcurrentOperationCount(limit);
+        std::atomic<int> done = 0;
+        std::vector<std::thread> adders;
+        for (int thread = 0; thread < 4; ++thread) {
+            adders.emplace_back([&] {
+                for (int i = 0; i < perThread; ++i) {
+                    queue->addOperation(std::make_shared<FinishesOnGlobalQueue>(done));
+                }
+            });
+        }
+        for (auto& adder : adders) {
+            adder.join();
+        }
+        // A generous bound only so that a stuck queue fails instead of hanging.
+        EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return queue->operationCount() == 0; }, 120s))
+            << "limit " << limit << ": " << queue->operationCount() << " left, " << done << " done";
+        EXPECT_EQ(done, 4 * perThread);
+    }
 }
 
 }  // namespace

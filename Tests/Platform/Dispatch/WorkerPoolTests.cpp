@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <time.h>
 
 namespace {
 
@@ -51,6 +52,43 @@ TEST(WorkerPool, idleWorkersExitAndThePoolStartsAgain) {
     EXPECT_TRUE(runUntil([&] { return pool.threadCount() == 0; }, 10s));
     pool.submit([&] { ++ran; });
     EXPECT_TRUE(runUntil([&] { return ran == 2; }, 10s));
+}
+
+// Spins until this thread has used `amount` of CPU time.
+void burnCpu(std::chrono::milliseconds amount) {
+    const auto used = [] {
+        timespec time{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+        return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+    };
+    const auto until = used() + amount;
+    while (used() < until) {
+    }
+}
+
+TEST(WorkerPool, busyJobsNeverGrowThePoolPastTheEagerCount) {
+    WorkerPool pool(WorkerPool::Limits{.eagerThreads = 2, .maxThreads = 16, .stallInterval = 20ms,
+                                       .idleTimeout = 200ms});
+    std::atomic<int> finished = 0;
+    for (int i = 0; i < 16; ++i) {
+        pool.submit([&finished] {
+            burnCpu(60ms);
+            ++finished;
+        });
+    }
+    EXPECT_TRUE(runUntil([&] { return finished == 16; }, 60s));
+    EXPECT_LE(pool.peakThreadCount(), 3U);
+}
+
+TEST(WorkerPool, aLaterDeadlineDueEarlierFiresFirst) {
+    WorkerPool pool(smallLimits());
+    std::atomic<int> order = 0, early = 0, late = 0;
+    const auto now = orvane::DispatchTime::now();
+    pool.submitAt(now + 0.2, [&] { late = ++order; });
+    pool.submitAt(now + 0.05, [&] { early = ++order; });
+    EXPECT_TRUE(runUntil([&] { return order == 2; }, 10s));
+    EXPECT_EQ(early, 1);
+    EXPECT_EQ(late, 2);
 }
 
 }  // namespace

@@ -130,6 +130,12 @@ TEST(ObjectEquality, numbersCompareByValueButBooleansStandApart) {
     EXPECT_NE(Object("1"), Object(1));
     EXPECT_EQ(Object(), Object(nullptr));
     EXPECT_NE(Object(), Object(0));
+    // Beyond 2^53 a double cannot hold every integer: compare exactly, both ways round.
+    constexpr std::int64_t twoTo53 = std::int64_t{1} << 53;
+    EXPECT_EQ(Object(twoTo53), Object(9007199254740992.0));
+    EXPECT_NE(Object(twoTo53 + 1), Object(9007199254740992.0));
+    EXPECT_NE(Object(9007199254740992.0), Object(twoTo53 + 1));
+    EXPECT_NE(Object(std::numeric_limits<std::int64_t>::max()), Object(9223372036854775808.0));
 }
 
 TEST(ObjectEquality, containersCompareDeeply) {
