@@ -1,5 +1,7 @@
 #include "orvane/HTMLCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "Platform/Text/HTMLReader.hpp"
 #include "Platform/Text/PangoMarkup.hpp"
 #include "Presentation/AttributedStringFromHTML.hpp"
@@ -123,17 +125,8 @@ int runHTMLCommand(int argc, char** argv) {
     app.add_option("--font", fontText, "family and size of a span rule, as NAME:SIZE");
     app.add_option("--tag", tag, "the tag wrapping the fragment (default span)");
     app.add_flag("--pango", pango, "print Pango markup instead of the runs");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, std::cout, std::cerr);  // --help
-            return static_cast<int>(ExitStatus::success);
-        }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << "orvane html: " << message << " (see 'orvane html --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
     std::optional<NSFont> font;
     if (!fontText.empty()) {

@@ -1,5 +1,7 @@
 #include "orvane/HTTPCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "orvane/ExitStatus.hpp"
 
 #include <CLI/CLI.hpp>
@@ -24,13 +26,8 @@ int runHTTPCommand(int argc, char** argv) {
     app.footer(
         "Exit status:\n  0  the body was written\n  1  the request failed (one line on stderr)\n"
         "  2  the command line could not be understood\n");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help, std::cout, std::cerr);
-    } catch (const CLI::ParseError& error) {
-        std::cerr << "orvane http: " << error.what() << '\n';
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
 #if ORVANE_TOOL_WITH_HTTP
     const auto url = URL::fromString(text);

@@ -1,5 +1,7 @@
 #include "orvane/ReachabilityCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "Core/Logger.hpp"
 #include "Platform/Dispatch/MainLoop.hpp"
 #include "Reachability/NetworkReachability.hpp"
@@ -77,17 +79,8 @@ int runReachabilityCommand(int argc, char** argv) {
     app.add_option("--watch", watchSeconds, "keep printing each change for SECONDS")
         ->type_name("SECONDS")
         ->check(requireSeconds);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error);  // --help
-            return static_cast<int>(ExitStatus::success);
-        }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << "orvane: " << message << " (see 'orvane reachability --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
 
     auto reachability = NetworkReachability::create(std::make_shared<WarningLogger>());

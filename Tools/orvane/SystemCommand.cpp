@@ -1,5 +1,7 @@
 #include "orvane/SystemCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "System/System.hpp"
 #include "orvane/ExitStatus.hpp"
 
@@ -32,17 +34,8 @@ int runSystemCommand(int argc, char** argv) {
         "  0  the facts were printed\n"
         "  1  standard output could not be written\n"
         "  2  the command line could not be understood\n");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, std::cout, std::cerr);  // --help
-            return static_cast<int>(ExitStatus::success);
-        }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << "orvane system: " << message << " (see 'orvane system --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
 
     std::cout << "Hardware model:  " << shown(System::hardwareModel()) << '\n'

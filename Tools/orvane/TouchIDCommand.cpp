@@ -1,5 +1,7 @@
 #include "orvane/TouchIDCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "Authentication/AuthenticationPromptPresenter.hpp"
 #include "Authentication/TouchID.hpp"
 #include "orvane/ExitStatus.hpp"
@@ -61,17 +63,8 @@ int runTouchIDCommand(int argc, char** argv) {
     std::string fallbackTitle;
     authorize->add_option("--reason", reason, "What the authorization is for")->required();
     authorize->add_option("--fallback-title", fallbackTitle, "Title of the fallback action");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, std::cout, std::cerr);  // --help
-            return static_cast<int>(ExitStatus::success);
-        }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << "orvane touchid: " << message << " (see 'orvane touchid --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
 
     const auto touchID = TouchID::create();
