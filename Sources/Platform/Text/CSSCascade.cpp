@@ -1,5 +1,7 @@
 #include "Platform/Text/CSSCascade.hpp"
 
+#include "Platform/Text/HTMLTextBasics.hpp"
+
 #include "Platform/Text/CSSColor.hpp"
 
 #include <algorithm>
@@ -12,22 +14,15 @@ namespace orvane {
 
 namespace {
 
+using htmltext::isHTMLSpace;
+using htmltext::lowercased;
+using htmltext::words;
+
 constexpr double defaultFontSize = 12.0;
 constexpr double maxFontSize = 10'000.0;
 constexpr double maxIndent = 1e6;
 
-bool isHTMLSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
-}
 
 // A CSS length in points; `em` is the font size that em units refer to.
 std::optional<double> parseLength(std::string_view text, double em) {
@@ -57,20 +52,6 @@ std::optional<double> parseLength(std::string_view text, double em) {
     return std::isfinite(points) ? std::optional<double>(points) : std::nullopt;
 }
 
-std::vector<std::string_view> words(std::string_view text) {
-    std::vector<std::string_view> result;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isHTMLSpace(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !isHTMLSpace(text[i]))
-            ++i;
-        if (i > start)
-            result.push_back(text.substr(start, i - start));
-    }
-    return result;
-}
 
 // Margin and padding as declared on one element, resolved once its font size
 // is known: top, right, bottom, left.

@@ -1,5 +1,7 @@
 #include "Platform/Text/CSSColor.hpp"
 
+#include "Platform/Text/HTMLTextBasics.hpp"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -12,6 +14,8 @@
 namespace orvane {
 
 namespace {
+
+using htmltext::lowercased;
 
 struct NamedColor {
     std::string_view name;
@@ -73,16 +77,6 @@ constexpr std::array<NamedColor, 148> namedColors = {{
     {"yellowgreen", 0x9ACD32},
 }};
 // clang-format on
-
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')

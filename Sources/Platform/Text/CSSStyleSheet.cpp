@@ -1,10 +1,14 @@
 #include "Platform/Text/CSSStyleSheet.hpp"
 
+#include "Platform/Text/HTMLTextBasics.hpp"
+
 #include <algorithm>
 
 namespace orvane {
 
 namespace {
+
+using htmltext::lowercased;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -23,14 +27,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
-}
 
 // The text without comments; quoted strings are kept whole, and an
 // unterminated comment runs to the end.

@@ -1,5 +1,7 @@
 #include "Platform/Text/HTMLReader.hpp"
 
+#include "Platform/Text/HTMLTextBasics.hpp"
+
 #include "Platform/Text/CSSCascade.hpp"
 #include "Platform/Text/CSSStyleSheet.hpp"
 #include "Platform/Foundation/UTF8Validation.hpp"
@@ -19,6 +21,10 @@
 namespace orvane {
 
 namespace {
+
+using htmltext::isHTMLSpace;
+using htmltext::lowercased;
+using htmltext::words;
 
 // The default looks, as the reader's own style sheet.
 constexpr std::string_view defaultSheetText = R"css(
@@ -43,22 +49,11 @@ small { font-size: smaller }
 big { font-size: larger }
 )css";
 
-bool isHTMLSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 bool isASCIILetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
-}
 
 bool isOneOf(std::string_view tag, std::initializer_list<std::string_view> tags) {
     return std::find(tags.begin(), tags.end(), tag) != tags.end();
@@ -148,20 +143,6 @@ std::optional<std::string> decodeUTF16(std::span<const std::uint8_t> bytes, bool
     return out;
 }
 
-std::vector<std::string_view> words(std::string_view text) {
-    std::vector<std::string_view> result;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isHTMLSpace(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !isHTMLSpace(text[i]))
-            ++i;
-        if (i > start)
-            result.push_back(text.substr(start, i - start));
-    }
-    return result;
-}
 
 struct Style {
     TextAttributes text;
