@@ -12,6 +12,8 @@ packages=(
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux libpango1.0-dev
   clang libclang-rt-14-dev python3
+  # notifications: the private notification server of the tests and the demonstration, and gdbus to click it
+  python3-dbusmock libglib2.0-bin
 )
 
 missing=()

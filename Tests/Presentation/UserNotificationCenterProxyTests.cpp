@@ -15,6 +15,8 @@
 using namespace orvane;
 using namespace std::chrono_literals;
 
+constexpr auto clicked = NSUserNotification::ActivationType::contentsClicked;
+
 namespace {
 
 // A notification server in memory: the test answers posts and plays the
@@ -146,13 +148,13 @@ TEST_F(UserNotificationCenterProxyTest, serverEventsReachEachLiveObserverOnce) {
     };
     const std::vector<Case> cases = {
         {"delivery alone", [](auto&) {}, {}, 1},
-        {"activation", [](auto& b) { b.events.activated(7); }, {"hello"}, 1},
+        {"activation", [](auto& b) { b.events.activated(7, clicked); }, {"hello"}, 1},
         {"dismissal", [](auto& b) { b.events.closed(7, 2); }, {"hello"}, 0},
-        {"one click: action then closed", [](auto& b) { b.events.activated(7), b.events.closed(7, 2); }, {"hello"}, 0},
+        {"one click: action then closed", [](auto& b) { b.events.activated(7, clicked), b.events.closed(7, 2); }, {"hello"}, 0},
         {"expired", [](auto& b) { b.events.closed(7, 1); }, {}, 0},
         {"closed by a call", [](auto& b) { b.events.closed(7, 3); }, {}, 0},
-        {"ids not ours", [](auto& b) { b.events.activated(8), b.events.closed(9, 2), b.events.closed(0, 2); }, {}, 1},
-        {"server restarted", [](auto& b) { b.events.serverRestarted(), b.events.activated(7); }, {}, 0},
+        {"ids not ours", [](auto& b) { b.events.activated(8, clicked), b.events.closed(9, 2), b.events.closed(0, 2); }, {}, 1},
+        {"server restarted", [](auto& b) { b.events.serverRestarted(), b.events.activated(7, clicked); }, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,7 +196,7 @@ TEST_F(UserNotificationCenterProxyTest, theProxyMadeLastGetsTheCallbacks) {
     auto latest = std::make_shared<CountingObserver>();
     later->addObserver(latest);
     deliver(note("n"), 3);
-    backend->events.activated(3);
+    backend->events.activated(3, clicked);
     EXPECT_TRUE(earlier->seen.empty());
     EXPECT_EQ(latest->seen, std::vector<std::string>{"n"});
 }
@@ -224,7 +226,7 @@ TEST_F(UserNotificationCenterProxyTest, centerKeepsTrackOfTheServersIds) {
     EXPECT_TRUE(backend->closes.empty());
     backend->answer(2, 9);
     EXPECT_EQ(backend->closes, std::vector<std::uint32_t>{9});
-    backend->events.activated(9);
+    backend->events.activated(9, clicked);
 
     // A post the server never took is dropped.
     proxy->schedule(note("dropped"));

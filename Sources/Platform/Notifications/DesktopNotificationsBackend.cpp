@@ -11,6 +11,7 @@
 #include <chrono>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 constexpr const char* serverName = "org.freedesktop.Notifications";
 constexpr const char* serverPath = "/org/freedesktop/Notifications";
 constexpr const char* serverInterface = "org.freedesktop.Notifications";
+constexpr std::string_view actionButtonKey = "action-button";
 constexpr auto connectBound = std::chrono::seconds(2);
 
 // D-Bus strings must be UTF-8; anything else is repaired, never sent as is.
@@ -136,8 +138,11 @@ private:
                     return;
                 }
                 guint32 id = 0;
-                g_variant_get(signal.parameters, "(u&s)", &id, nullptr);
-                self->events_.activated(id);
+                const gchar* key = nullptr;
+                g_variant_get(signal.parameters, "(u&s)", &id, &key);
+                self->events_.activated(id, std::string_view(key) == actionButtonKey
+                                                ? NSUserNotification::ActivationType::actionButtonClicked
+                                                : NSUserNotification::ActivationType::contentsClicked);
             });
         notificationClosed_ = glib::SignalSubscription(
             connection_.get(), main, match("NotificationClosed"), [weak](const glib::Signal& signal) {
@@ -220,7 +225,7 @@ private:
             g_variant_builder_add(&actionList, "s", "default");
             g_variant_builder_add(&actionList, "s", "Open");
             if (actions && !request.actionButtonTitle.empty()) {
-                g_variant_builder_add(&actionList, "s", "action-button");
+                g_variant_builder_add(&actionList, "s", actionButtonKey.data());
                 g_variant_builder_add(&actionList, "s", request.actionButtonTitle.c_str());
             }
             GVariantBuilder hints;

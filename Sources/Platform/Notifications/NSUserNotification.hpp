@@ -4,8 +4,9 @@
 //
 // A reference object: the user-notification center keeps the very object it
 // was given in its scheduled and delivered lists, and removals find it by
-// identity. `presented` is set by the center when it delivers the
-// notification, from its delegate's answer.
+// identity. The center records what happened to it: `presented` (its
+// delegate's answer), `actualDeliveryDate` (when the server took it) and
+// `activationType` (how the user activated it).
 //
 // Thread safety: none; build it on any thread, then hand it over (the center
 // reads it on the main thread).
@@ -32,6 +33,9 @@ inline constexpr const char* NSUserNotificationDefaultSoundName = "DefaultSoundN
 
 class NSUserNotification : public NSObject {
 public:
+    // How the user activated it, set by the center just before it says so.
+    enum class ActivationType { none = 0, contentsClicked = 1, actionButtonClicked = 2 };
+
     const std::optional<std::string>& identifier() const { return identifier_; }
     void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }
 
@@ -63,6 +67,13 @@ public:
     bool isPresented() const { return presented_; }
     void setPresented(bool presented) { presented_ = presented; }
 
+    // When the server took it; none until then (or when it was dropped).
+    const std::optional<Date>& actualDeliveryDate() const { return actualDeliveryDate_; }
+    void setActualDeliveryDate(std::optional<Date> date) { actualDeliveryDate_ = date; }
+
+    ActivationType activationType() const { return activationType_; }
+    void setActivationType(ActivationType type) { activationType_ = type; }
+
 private:
     std::optional<std::string> identifier_;
     std::string title_;
@@ -73,6 +84,8 @@ private:
     std::optional<std::string> soundName_;
     std::string actionButtonTitle_;
     bool presented_ = false;
+    std::optional<Date> actualDeliveryDate_;
+    ActivationType activationType_ = ActivationType::none;
 };
 
 }  // namespace orvane

@@ -68,9 +68,9 @@ void NSUserNotificationCenter::listen() {
     std::weak_ptr<NSUserNotificationCenter> weak = weak_from_this();
     backend_->setEvents({
         .activated =
-            [weak](std::uint32_t id) {
+            [weak](std::uint32_t id, NSUserNotification::ActivationType how) {
                 if (auto self = weak.lock()) {
-                    self->activated(id);
+                    self->activated(id, how);
                 }
             },
         .closed =
@@ -193,6 +193,7 @@ void NSUserNotificationCenter::posted(const std::shared_ptr<Delivered>& entry, s
     // The server reuses ids: a notification it replaced is no longer ours to track.
     std::erase_if(delivered_, [&](const auto& other) { return other != entry && other->id == *id; });
     entry->id = *id;
+    entry->notification->setActualDeliveryDate(Date::now());
     if (auto delegate = delegate_.lock()) {
         delegate->didDeliverNotification(*this, entry->notification);
     }
@@ -233,12 +234,13 @@ std::shared_ptr<NSUserNotificationCenter::Delivered> NSUserNotificationCenter::d
     return found == delivered_.end() ? nullptr : *found;
 }
 
-void NSUserNotificationCenter::activated(std::uint32_t id) {
+void NSUserNotificationCenter::activated(std::uint32_t id, NSUserNotification::ActivationType how) {
     auto entry = deliveredWithId(id);
     if (!entry) {
         return;
     }
     entry->activated = true;
+    entry->notification->setActivationType(how);
     if (auto delegate = delegate_.lock()) {
         delegate->didActivateNotification(*this, entry->notification);
     }

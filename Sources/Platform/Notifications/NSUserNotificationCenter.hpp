@@ -96,7 +96,7 @@ private:
     void listen();
     void posted(const std::shared_ptr<Delivered>& entry, std::optional<std::uint32_t> id);
     void withdraw(const std::shared_ptr<Delivered>& entry);
-    void activated(std::uint32_t id);
+    void activated(std::uint32_t id, NSUserNotification::ActivationType how);
     void closed(std::uint32_t id, std::uint32_t reason);
     std::shared_ptr<Delivered> deliveredWithId(std::uint32_t id) const;
 

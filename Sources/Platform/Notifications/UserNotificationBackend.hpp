@@ -10,13 +10,13 @@
 // or close().
 #pragma once
 
+#include "Platform/Notifications/NSUserNotification.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 namespace orvane {
-
-class NSUserNotification;
 
 class UserNotificationBackend {
 public:
@@ -24,7 +24,7 @@ public:
     enum class CloseReason : std::uint32_t { expired = 1, dismissed = 2, closedByCall = 3, undefined = 4 };
 
     struct Events {
-        std::function<void(std::uint32_t id)> activated;
+        std::function<void(std::uint32_t id, NSUserNotification::ActivationType how)> activated;
         std::function<void(std::uint32_t id, std::uint32_t reason)> closed;
         // The server's bus name changed owner: it forgot every notification.
         std::function<void()> serverRestarted;
