@@ -15,8 +15,8 @@
 // - The desktop's server decides how a notification is shown; the proxy asks
 //   for it to be shown even while the application is in front.
 //
-// Thread safety: schedule and removals from any thread; add and remove
-// observers on the main thread (the thread the observers are called on).
+// Thread safety: schedule and removals from any thread; make the proxy, and
+// add and remove observers, on the main thread (where observers are called).
 //
 //   auto proxy = std::make_shared<orvane::UserNotificationCenterProxy>();
 //   proxy->addObserver(window);              // a UserNotificationCenterProxyObserver

@@ -248,19 +248,22 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, notifyArgumentsReplacementAnd
 }
 
 TEST_F(UserNotificationCenterProxyIntegrationTest, activationAndDismissalReachObserversOnceOnTheMainLoop) {
-    proxy->schedule(note("clicked"));
+    auto clicked = note("clicked");
+    clicked->setActionButtonTitle("Show");
+    proxy->schedule(clicked);
     proxy->schedule(note("dismissed"));
     ASSERT_TRUE(waitForCalls("Notify", 2));
     MainLoop::runFor(300ms);
 
-    // One click: the action, then the closing it causes; and ids not ours.
-    emit("ActionInvoked", uintAndString(1, "default"));
+    // One click on the button: the action, then the closing it causes; and ids not ours.
+    emit("ActionInvoked", uintAndString(1, "action-button"));
     emit("NotificationClosed", twoUints(1, 2));
     emit("ActionInvoked", uintAndString(77, "default"));
     emit("NotificationClosed", twoUints(2, 2));
     ASSERT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().empty(); }, 10s));
     MainLoop::runFor(200ms);
     EXPECT_EQ(observer->seen, (std::vector<std::string>{"clicked", "dismissed"}));
+    EXPECT_EQ(clicked->activationType(), NSUserNotification::ActivationType::actionButtonClicked);
     EXPECT_TRUE(observer->onMainThread);
 }
 

@@ -27,6 +27,9 @@ constexpr auto connectBound = std::chrono::seconds(2);
 
 // D-Bus strings must be UTF-8; anything else is repaired, never sent as is.
 std::string validText(const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+        return text;
+    }
     glib::StringPtr valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
     return valid.get();
 }
@@ -90,7 +93,11 @@ private:
 
     bool connect() {
         if (connection_ && g_dbus_connection_is_closed(connection_.get())) {
+            // The bus went away, and with it whatever the server showed for us.
             forgetConnection();
+            if (events_.serverRestarted) {
+                events_.serverRestarted();
+            }
         }
         if (connection_) {
             return true;
