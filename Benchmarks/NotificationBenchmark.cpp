@@ -43,15 +43,16 @@ const char* const introspection = R"(<node><interface name="org.freedesktop.Noti
 
 guint32 nextId = 1;
 
-void serve(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* parameters,
-           GDBusMethodInvocation* invocation, gpointer) {
+void serve(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+           GVariant* parameters, GDBusMethodInvocation* invocation, gpointer) {
     if (g_str_equal(method, "GetCapabilities")) {
         const gchar* capabilities[] = {"body", "body-markup", "actions", "persistence", nullptr};
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", capabilities));
     } else if (g_str_equal(method, "Notify")) {
         guint32 replaces = 0;
         g_variant_get_child(parameters, 1, "u", &replaces);
-        g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", replaces != 0 ? replaces : nextId++));
+        g_dbus_method_invocation_return_value(invocation,
+                                              g_variant_new("(u)", replaces != 0 ? replaces : nextId++));
     } else {
         g_dbus_method_invocation_return_value(invocation, nullptr);
     }
@@ -82,7 +83,8 @@ struct Server {
         const auto socket = folder / "bus";
         std::ofstream(folder / "session.conf")
             << "<busconfig><type>session</type><listen>unix:path=" << socket.string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                "<allow own=\"*\"/></policy></busconfig>\n";
         std::string configuration = "--config-file=";
         configuration += (folder / "session.conf").string();
@@ -105,13 +107,13 @@ struct Server {
         }
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
         static const GDBusInterfaceVTable table = {serve, nullptr, nullptr, {}};
-        g_dbus_connection_register_object(connection, serverPath, node->interfaces[0], &table, nullptr, nullptr,
-                                          nullptr);
+        g_dbus_connection_register_object(connection, serverPath, node->interfaces[0], &table, nullptr,
+                                          nullptr, nullptr);
         g_dbus_node_info_unref(node);
-        GVariant* owned = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                      "org.freedesktop.DBus", "RequestName",
-                                                      g_variant_new("(su)", serverName, 4u), G_VARIANT_TYPE("(u)"),
-                                                      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+        GVariant* owned = g_dbus_connection_call_sync(
+            connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", serverName, 4u), G_VARIANT_TYPE("(u)"),
+            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
         if (owned == nullptr) {
             error = "could not own org.freedesktop.Notifications";
         } else {
@@ -189,12 +191,13 @@ void BM_RawNotify(benchmark::State& state) {
             const gchar* actions[] = {"default", "Open", nullptr};
             GVariantBuilder hints;
             g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-            g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("NotificationBenchmark"));
-            g_dbus_connection_call(client, serverName, serverPath, serverName, "Notify",
-                                   g_variant_new("(susss^asa{sv}i)", "NotificationBenchmark", 0u, "",
-                                                 "Vault synchronised", "12 items updated", actions, &hints, -1),
-                                   G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 25000, nullptr, reply,
-                                   &answered);
+            g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                                  g_variant_new_string("NotificationBenchmark"));
+            g_dbus_connection_call(
+                client, serverName, serverPath, serverName, "Notify",
+                g_variant_new("(susss^asa{sv}i)", "NotificationBenchmark", 0u, "", "Vault synchronised",
+                              "12 items updated", actions, &hints, -1),
+                G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 25000, nullptr, reply, &answered);
         }
         while (answered < batch) {
             g_main_context_iteration(nullptr, TRUE);

@@ -24,11 +24,13 @@ void UserNotificationCenterProxy::removeNotifications(Predicate where, UserNotif
     decorated_->removeNotifications(std::move(where), state);
 }
 
-void UserNotificationCenterProxy::addObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
+void UserNotificationCenterProxy::addObserver(
+    const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
     decorated_->addObserver(observer);
 }
 
-void UserNotificationCenterProxy::removeObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
+void UserNotificationCenterProxy::removeObserver(
+    const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
     decorated_->removeObserver(observer);
 }
 

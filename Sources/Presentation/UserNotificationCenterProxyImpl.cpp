@@ -27,16 +27,19 @@ void removeMatches(const NSUserNotificationCenter::Notifications& list,
 
 std::shared_ptr<UserNotificationCenterProxyImpl> UserNotificationCenterProxyImpl::create(
     std::shared_ptr<NSUserNotificationCenter> center) {
-    std::shared_ptr<UserNotificationCenterProxyImpl> impl(new UserNotificationCenterProxyImpl(std::move(center)));
+    std::shared_ptr<UserNotificationCenterProxyImpl> impl(
+        new UserNotificationCenterProxyImpl(std::move(center)));
     impl->center_->setDelegate(impl);
     return impl;
 }
 
-UserNotificationCenterProxyImpl::UserNotificationCenterProxyImpl(std::shared_ptr<NSUserNotificationCenter> center)
+UserNotificationCenterProxyImpl::UserNotificationCenterProxyImpl(
+    std::shared_ptr<NSUserNotificationCenter> center)
     : workQueue_(DispatchQueue::main()), center_(std::move(center)) {}
 
 void UserNotificationCenterProxyImpl::propagate(const std::shared_ptr<NSUserNotification>& notification) {
-    observers_.invoke([&](UserNotificationCenterProxyObserver& observer) { observer.didPropagate(notification); });
+    observers_.invoke(
+        [&](UserNotificationCenterProxyObserver& observer) { observer.didPropagate(notification); });
 }
 
 void UserNotificationCenterProxyImpl::schedule(const std::shared_ptr<NSUserNotification>& notification) {
@@ -59,17 +62,20 @@ void UserNotificationCenterProxyImpl::removeNotifications(Predicate where, UserN
         }
         auto& center = *self->center_;
         if (state != UserNotificationState::delivered) {
-            removeMatches(center.scheduledNotifications(), where,
-                          [&](const auto& notification) { center.removeScheduledNotification(notification); });
+            removeMatches(center.scheduledNotifications(), where, [&](const auto& notification) {
+                center.removeScheduledNotification(notification);
+            });
         }
         if (state != UserNotificationState::scheduled) {
-            removeMatches(center.deliveredNotifications(), where,
-                          [&](const auto& notification) { center.removeDeliveredNotification(notification); });
+            removeMatches(center.deliveredNotifications(), where, [&](const auto& notification) {
+                center.removeDeliveredNotification(notification);
+            });
         }
     });
 }
 
-void UserNotificationCenterProxyImpl::addObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
+void UserNotificationCenterProxyImpl::addObserver(
+    const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) {
     observers_.add(observer);
 }
 
@@ -87,13 +93,13 @@ bool UserNotificationCenterProxyImpl::shouldPresentNotification(NSUserNotificati
 void UserNotificationCenterProxyImpl::didDeliverNotification(NSUserNotificationCenter&,
                                                              const std::shared_ptr<NSUserNotification>&) {}
 
-void UserNotificationCenterProxyImpl::didActivateNotification(NSUserNotificationCenter&,
-                                                              const std::shared_ptr<NSUserNotification>& notification) {
+void UserNotificationCenterProxyImpl::didActivateNotification(
+    NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>& notification) {
     propagate(notification);
 }
 
-void UserNotificationCenterProxyImpl::didDismissAlert(NSUserNotificationCenter&,
-                                                      const std::shared_ptr<NSUserNotification>& notification) {
+void UserNotificationCenterProxyImpl::didDismissAlert(
+    NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>& notification) {
     propagate(notification);
 }
 

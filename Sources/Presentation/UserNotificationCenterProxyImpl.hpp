@@ -28,7 +28,8 @@ class UserNotificationCenterProxyImpl final : public NSObject,
                                               public UserNotificationCenterProxyType,
                                               public NSUserNotificationCenterDelegate {
 public:
-    static std::shared_ptr<UserNotificationCenterProxyImpl> create(std::shared_ptr<NSUserNotificationCenter> center);
+    static std::shared_ptr<UserNotificationCenterProxyImpl> create(
+        std::shared_ptr<NSUserNotificationCenter> center);
 
     using UserNotificationCenterProxyType::removeNotifications;
 
@@ -39,11 +40,14 @@ public:
     void removeObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) override;
 
     // The center's callbacks.
-    bool shouldPresentNotification(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) override;
-    void didDeliverNotification(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) override;
+    bool shouldPresentNotification(NSUserNotificationCenter&,
+                                   const std::shared_ptr<NSUserNotification>&) override;
+    void didDeliverNotification(NSUserNotificationCenter&,
+                                const std::shared_ptr<NSUserNotification>&) override;
     void didActivateNotification(NSUserNotificationCenter&,
                                  const std::shared_ptr<NSUserNotification>& notification) override;
-    void didDismissAlert(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>& notification) override;
+    void didDismissAlert(NSUserNotificationCenter&,
+                         const std::shared_ptr<NSUserNotification>& notification) override;
 
 private:
     explicit UserNotificationCenterProxyImpl(std::shared_ptr<NSUserNotificationCenter> center);

@@ -47,7 +47,9 @@ public:
     virtual void addObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) = 0;
     virtual void removeObserver(const std::shared_ptr<UserNotificationCenterProxyObserver>& observer) = 0;
 
-    void removeNotifications(Predicate where) { removeNotifications(std::move(where), UserNotificationState::any); }
+    void removeNotifications(Predicate where) {
+        removeNotifications(std::move(where), UserNotificationState::any);
+    }
 
     void removeNotificationsWithIdentifier(std::string identifier, UserNotificationState state) {
         removeNotifications(
@@ -63,9 +65,11 @@ public:
     template <class Value>
     requires std::equality_comparable<std::decay_t<Value>>
     void removeNotificationsWhereUserInfoKey(std::string key, Value matches, UserNotificationState state) {
-        using Stored = std::conditional_t<std::is_same_v<std::decay_t<Value>, const char*>, std::string, std::decay_t<Value>>;
+        using Stored = std::conditional_t<std::is_same_v<std::decay_t<Value>, const char*>, std::string,
+                                          std::decay_t<Value>>;
         removeNotifications(
-            [key = std::move(key), value = Stored(std::move(matches))](const NSUserNotification& notification) {
+            [key = std::move(key),
+             value = Stored(std::move(matches))](const NSUserNotification& notification) {
                 const auto& info = notification.userInfo();
                 const auto entry = info.find(key);
                 if (entry == info.end()) {

@@ -73,11 +73,13 @@ protected:
         folder = new testsupport::TemporaryFolder();
         const auto socket = folder->path() / "bus";
         const auto configuration = folder->path() / "session.conf";
-        std::ofstream(configuration) << "<busconfig><type>session</type><listen>unix:path=" << socket.string()
-                                     << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                                        "<allow own=\"*\"/></policy></busconfig>\n";
-        daemon = launch({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + configuration.string()});
+        std::ofstream(configuration)
+            << "<busconfig><type>session</type><listen>unix:path=" << socket.string()
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+               "<allow own=\"*\"/></policy></busconfig>\n";
+        daemon =
+            launch({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + configuration.string()});
         for (int attempt = 0; attempt < 200 && !std::filesystem::exists(socket); ++attempt) {
             std::this_thread::sleep_for(50ms);
         }
@@ -124,8 +126,9 @@ protected:
     }
 
     static GVariant* callMock(const char* method, GVariant* parameters) {
-        return g_dbus_connection_call_sync(bus, serverName, serverPath, "org.freedesktop.DBus.Mock", method, parameters,
-                                           nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+        return g_dbus_connection_call_sync(bus, serverName, serverPath, "org.freedesktop.DBus.Mock", method,
+                                           parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+                                           nullptr);
     }
 
     // The arguments of every call of `method` the server received, in order.
@@ -179,8 +182,8 @@ protected:
     }
 
     static void emit(const char* name, GVariant* arguments) {
-        GVariant* reply = callMock(
-            "EmitSignal", g_variant_new("(sss@av)", serverName, name, name[0] == 'A' ? "us" : "uu", arguments));
+        GVariant* reply = callMock("EmitSignal", g_variant_new("(sss@av)", serverName, name,
+                                                               name[0] == 'A' ? "us" : "uu", arguments));
         if (reply != nullptr) {
             g_variant_unref(reply);
         }
@@ -208,8 +211,10 @@ protected:
     static inline std::string address;
     static inline GDBusConnection* bus = nullptr;
     pid_t server = -1;
-    std::shared_ptr<NSUserNotificationCenter> center = NSUserNotificationCenter::create(makeDesktopNotificationsBackend());
-    std::shared_ptr<UserNotificationCenterProxy> proxy = std::make_shared<UserNotificationCenterProxy>(center);
+    std::shared_ptr<NSUserNotificationCenter> center =
+        NSUserNotificationCenter::create(makeDesktopNotificationsBackend());
+    std::shared_ptr<UserNotificationCenterProxy> proxy =
+        std::make_shared<UserNotificationCenterProxy>(center);
     std::shared_ptr<Observer> observer = [this] {
         auto made = std::make_shared<Observer>();
         proxy->addObserver(made);
@@ -227,9 +232,10 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, notifyArgumentsReplacementAnd
     ASSERT_TRUE(waitForCalls("Notify", 1));
     const std::string entry = g_get_prgname() ? g_get_prgname() : program_invocation_short_name;
     EXPECT_EQ(printedCalls("Notify")[0],
-              "('" + entry + "', 0, '', 'Vault synchronised', 'Personal\\n12 items &lt;updated&gt; &amp; saved', "
-              "['default', 'Open', 'action-button', 'Show'], {'desktop-entry': <'" + entry +
-                  "'>, 'sound-name': <'message-new-instant'>}, -1)");
+              "('" + entry +
+                  "', 0, '', 'Vault synchronised', 'Personal\\n12 items &lt;updated&gt; &amp; saved', "
+                  "['default', 'Open', 'action-button', 'Show'], {'desktop-entry': <'" +
+                  entry + "'>, 'sound-name': <'message-new-instant'>}, -1)");
 
     // The server answered 1; the same identifier again replaces it.
     ASSERT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().size() == 1; }, 5s));
@@ -311,7 +317,8 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, withoutServerOrBusNotificatio
         EXPECT_TRUE(center->deliveredNotifications().empty());
     });
     ASSERT_EQ(logged.size(), 1u);
-    EXPECT_TRUE(logged[0].starts_with("Notifications are dropped: no desktop notification server")) << logged[0];
+    EXPECT_TRUE(logged[0].starts_with("Notifications are dropped: no desktop notification server"))
+        << logged[0];
 
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (folder->path() / "absent").string()).c_str(), 1);
     auto alone = NSUserNotificationCenter::create(makeDesktopNotificationsBackend());

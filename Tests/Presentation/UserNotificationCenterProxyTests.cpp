@@ -51,7 +51,8 @@ public:
     std::vector<std::string> seen;
 };
 
-std::shared_ptr<NSUserNotification> note(std::string title, std::optional<std::string> identifier = std::nullopt,
+std::shared_ptr<NSUserNotification> note(std::string title,
+                                         std::optional<std::string> identifier = std::nullopt,
                                          ObjectDictionary info = {}) {
     auto notification = std::make_shared<NSUserNotification>();
     notification->setTitle(std::move(title));
@@ -91,7 +92,8 @@ protected:
 
     std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
     std::shared_ptr<NSUserNotificationCenter> center = NSUserNotificationCenter::create(backend);
-    std::shared_ptr<UserNotificationCenterProxy> proxy = std::make_shared<UserNotificationCenterProxy>(center);
+    std::shared_ptr<UserNotificationCenterProxy> proxy =
+        std::make_shared<UserNotificationCenterProxy>(center);
 };
 
 TEST_F(UserNotificationCenterProxyTest, readyMadeRemovalsSearchTheListsOfTheirState) {
@@ -102,20 +104,30 @@ TEST_F(UserNotificationCenterProxyTest, readyMadeRemovalsSearchTheListsOfTheirSt
         std::vector<std::string> deliveredLeft;
     };
     const std::vector<Case> cases = {
-        {"identifier, any", [](auto& p) { p.removeNotificationsWithIdentifier("a"); }, {"s-none", "s-5"},
+        {"identifier, any",
+         [](auto& p) { p.removeNotificationsWithIdentifier("a"); },
+         {"s-none", "s-5"},
          {"d-none", "d-text5", "d-nokey"}},
         {"identifier, delivered",
          [](auto& p) { p.removeNotificationsWithIdentifier("a", UserNotificationState::delivered); },
-         {"s-a", "s-none", "s-5"}, {"d-none", "d-text5", "d-nokey"}},
+         {"s-a", "s-none", "s-5"},
+         {"d-none", "d-text5", "d-nokey"}},
         {"identifier, scheduled",
          [](auto& p) { p.removeNotificationsWithIdentifier("a", UserNotificationState::scheduled); },
-         {"s-none", "s-5"}, {"d-a", "d-none", "d-text5", "d-nokey"}},
-        {"integer 5 matches only integers", [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", 5); },
-         {"s-a", "s-none"}, {"d-a", "d-none", "d-text5", "d-nokey"}},
-        {"string 5 matches only strings", [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", "5"); },
-         {"s-a", "s-none", "s-5"}, {"d-a", "d-none", "d-nokey"}},
-        {"predicate", [](auto& p) { p.removeNotifications([](const auto& n) { return n.title().ends_with("e"); }); },
-         {"s-a", "s-5"}, {"d-a", "d-text5", "d-nokey"}},
+         {"s-none", "s-5"},
+         {"d-a", "d-none", "d-text5", "d-nokey"}},
+        {"integer 5 matches only integers",
+         [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", 5); },
+         {"s-a", "s-none"},
+         {"d-a", "d-none", "d-text5", "d-nokey"}},
+        {"string 5 matches only strings",
+         [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", "5"); },
+         {"s-a", "s-none", "s-5"},
+         {"d-a", "d-none", "d-nokey"}},
+        {"predicate",
+         [](auto& p) { p.removeNotifications([](const auto& n) { return n.title().ends_with("e"); }); },
+         {"s-a", "s-5"},
+         {"d-a", "d-text5", "d-nokey"}},
         {"all", [](auto& p) { p.removeAllNotifications(); }, {}, {}},
     };
     for (const auto& c : cases) {
@@ -150,11 +162,20 @@ TEST_F(UserNotificationCenterProxyTest, serverEventsReachEachLiveObserverOnce) {
         {"delivery alone", [](auto&) {}, {}, 1},
         {"activation", [](auto& b) { b.events.activated(7, clicked); }, {"hello"}, 1},
         {"dismissal", [](auto& b) { b.events.closed(7, 2); }, {"hello"}, 0},
-        {"one click: action then closed", [](auto& b) { b.events.activated(7, clicked), b.events.closed(7, 2); }, {"hello"}, 0},
+        {"one click: action then closed",
+         [](auto& b) { b.events.activated(7, clicked), b.events.closed(7, 2); },
+         {"hello"},
+         0},
         {"expired", [](auto& b) { b.events.closed(7, 1); }, {}, 0},
         {"closed by a call", [](auto& b) { b.events.closed(7, 3); }, {}, 0},
-        {"ids not ours", [](auto& b) { b.events.activated(8, clicked), b.events.closed(9, 2), b.events.closed(0, 2); }, {}, 1},
-        {"server restarted", [](auto& b) { b.events.serverRestarted(), b.events.activated(7, clicked); }, {}, 0},
+        {"ids not ours",
+         [](auto& b) { b.events.activated(8, clicked), b.events.closed(9, 2), b.events.closed(0, 2); },
+         {},
+         1},
+        {"server restarted",
+         [](auto& b) { b.events.serverRestarted(), b.events.activated(7, clicked); },
+         {},
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -20,14 +20,16 @@ class Answer : public UserNotificationCenterProxyObserver {
 public:
     void didPropagate(const std::shared_ptr<NSUserNotification>& notification) override {
         if (!answered) {
-            answered = notification->activationType() != NSUserNotification::ActivationType::none ? "activated"
-                                                                                                  : "dismissed";
+            answered = notification->activationType() != NSUserNotification::ActivationType::none
+                           ? "activated"
+                           : "dismissed";
         }
     }
     const char* answered = nullptr;
 };
 
-bool listed(const NSUserNotificationCenter::Notifications& list, const std::shared_ptr<NSUserNotification>& note) {
+bool listed(const NSUserNotificationCenter::Notifications& list,
+            const std::shared_ptr<NSUserNotification>& note) {
     return std::find(list.begin(), list.end(), note) != list.end();
 }
 
@@ -43,7 +45,8 @@ int runNotifyCommand(int argc, char** argv) {
     app.add_option("--title", title, "The notification's title")->required();
     app.add_option("--subtitle", subtitle, "A line under the title");
     app.add_option("--body", body, "The notification's text");
-    app.add_option("--after", after, "Deliver it this many seconds from now")->check(CLI::Range(0.0, 86400.0));
+    app.add_option("--after", after, "Deliver it this many seconds from now")
+        ->check(CLI::Range(0.0, 86400.0));
     app.add_flag("--wait", wait, "Wait for the user, then print \"activated\" or \"dismissed\"");
     app.footer(
         "Exit status:\n"
@@ -78,8 +81,8 @@ int runNotifyCommand(int argc, char** argv) {
 
     // Taken by the server, or dropped (no longer in either list).
     const auto settled = [&] {
-        return note->actualDeliveryDate() ||
-               (!listed(center->scheduledNotifications(), note) && !listed(center->deliveredNotifications(), note));
+        return note->actualDeliveryDate() || (!listed(center->scheduledNotifications(), note) &&
+                                              !listed(center->deliveredNotifications(), note));
     };
     using std::chrono::milliseconds;
     MainLoop::runFor(milliseconds(1));

@@ -61,10 +61,10 @@ public:
         if (!notification.informativeText().empty()) {
             body += (body.empty() ? "" : "\n") + notification.informativeText();
         }
-        waiting_.push_back({validText(notification.title()), validText(body),
-                            validText(notification.actionButtonTitle()),
-                            notification.soundName() ? std::optional(validText(*notification.soundName())) : std::nullopt,
-                            replacesId, std::move(posted)});
+        waiting_.push_back(
+            {validText(notification.title()), validText(body), validText(notification.actionButtonTitle()),
+             notification.soundName() ? std::optional(validText(*notification.soundName())) : std::nullopt,
+             replacesId, std::move(posted)});
         if (!connect()) {
             return;
         }
@@ -79,9 +79,10 @@ public:
         if (!connection_ || g_dbus_connection_is_closed(connection_.get())) {
             return;
         }
-        g_dbus_connection_call(connection_.get(), serverName, serverPath, serverInterface, "CloseNotification",
-                               g_variant_new("(u)", id), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                               callTimeoutMilliseconds, nullptr, nullptr, nullptr);
+        g_dbus_connection_call(connection_.get(), serverName, serverPath, serverInterface,
+                               "CloseNotification", g_variant_new("(u)", id), nullptr,
+                               G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMilliseconds, nullptr, nullptr,
+                               nullptr);
     }
 
 private:
@@ -134,8 +135,11 @@ private:
         std::weak_ptr<DesktopNotificationsBackend> weak = weak_from_this();
         GMainContext* main = g_main_context_default();
         auto match = [](const char* member) {
-            return glib::SignalMatch{
-                .sender = serverName, .interface = serverInterface, .member = member, .path = serverPath, .arg0 = {}};
+            return glib::SignalMatch{.sender = serverName,
+                                     .interface = serverInterface,
+                                     .member = member,
+                                     .path = serverPath,
+                                     .arg0 = {}};
         };
         actionInvoked_ = glib::SignalSubscription(
             connection_.get(), main, match("ActionInvoked"), [weak](const glib::Signal& signal) {
@@ -163,35 +167,34 @@ private:
                 g_variant_get(signal.parameters, "(uu)", &id, &reason);
                 self->events_.closed(id, reason);
             });
-        ownerChanged_ = glib::SignalSubscription(
-            connection_.get(), main,
-            {.sender = "org.freedesktop.DBus",
-             .interface = "org.freedesktop.DBus",
-             .member = "NameOwnerChanged",
-             .path = "/org/freedesktop/DBus",
-             .arg0 = serverName},
-            [weak](const glib::Signal&) {
-                auto self = weak.lock();
-                if (!self) {
-                    return;
-                }
-                // A new server may offer other capabilities.
-                if (!self->fetchingCapabilities_) {
-                    self->capabilities_.reset();
-                }
-                if (self->events_.serverRestarted) {
-                    self->events_.serverRestarted();
-                }
-            });
+        ownerChanged_ = glib::SignalSubscription(connection_.get(), main,
+                                                 {.sender = "org.freedesktop.DBus",
+                                                  .interface = "org.freedesktop.DBus",
+                                                  .member = "NameOwnerChanged",
+                                                  .path = "/org/freedesktop/DBus",
+                                                  .arg0 = serverName},
+                                                 [weak](const glib::Signal&) {
+                                                     auto self = weak.lock();
+                                                     if (!self) {
+                                                         return;
+                                                     }
+                                                     // A new server may offer other capabilities.
+                                                     if (!self->fetchingCapabilities_) {
+                                                         self->capabilities_.reset();
+                                                     }
+                                                     if (self->events_.serverRestarted) {
+                                                         self->events_.serverRestarted();
+                                                     }
+                                                 });
     }
 
     void fetchCapabilities() {
         fetchingCapabilities_ = true;
         glib::ContextScope onMain(g_main_context_default());
-        g_dbus_connection_call(connection_.get(), serverName, serverPath, serverInterface, "GetCapabilities", nullptr,
-                               G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMilliseconds,
-                               nullptr, &DesktopNotificationsBackend::capabilitiesArrived,
-                               new CallState{weak_from_this(), nullptr});
+        g_dbus_connection_call(
+            connection_.get(), serverName, serverPath, serverInterface, "GetCapabilities", nullptr,
+            G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMilliseconds, nullptr,
+            &DesktopNotificationsBackend::capabilitiesArrived, new CallState{weak_from_this(), nullptr});
     }
 
     static void capabilitiesArrived(GObject* source, GAsyncResult* result, gpointer data) {
@@ -237,17 +240,20 @@ private:
             }
             GVariantBuilder hints;
             g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-            g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(desktopEntry_.c_str()));
+            g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                                  g_variant_new_string(desktopEntry_.c_str()));
             if (request.soundName) {
                 const bool standard = *request.soundName == NSUserNotificationDefaultSoundName;
-                g_variant_builder_add(&hints, "{sv}", "sound-name",
-                                      g_variant_new_string(standard ? "message-new-instant" : request.soundName->c_str()));
+                g_variant_builder_add(
+                    &hints, "{sv}", "sound-name",
+                    g_variant_new_string(standard ? "message-new-instant" : request.soundName->c_str()));
             }
-            glib::StringPtr body(markup ? g_markup_escape_text(request.body.c_str(), -1) : g_strdup(request.body.c_str()));
+            glib::StringPtr body(markup ? g_markup_escape_text(request.body.c_str(), -1)
+                                        : g_strdup(request.body.c_str()));
             g_dbus_connection_call(
                 connection_.get(), serverName, serverPath, serverInterface, "Notify",
-                g_variant_new("(susssasa{sv}i)", desktopEntry_.c_str(), request.replacesId, "", request.summary.c_str(),
-                              body.get(), &actionList, &hints, -1),
+                g_variant_new("(susssasa{sv}i)", desktopEntry_.c_str(), request.replacesId, "",
+                              request.summary.c_str(), body.get(), &actionList, &hints, -1),
                 G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMilliseconds, nullptr,
                 &DesktopNotificationsBackend::notifyAnswered,
                 new CallState{weak_from_this(), std::move(request.posted)});

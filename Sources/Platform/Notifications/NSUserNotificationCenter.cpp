@@ -116,7 +116,8 @@ void NSUserNotificationCenter::scheduleNotification(const std::shared_ptr<NSUser
         return;
     }
     std::erase_if(scheduled_, [&](const Scheduled& entry) {
-        const bool replaced = entry.notification == notification || sameIdentifier(*entry.notification, *notification);
+        const bool replaced =
+            entry.notification == notification || sameIdentifier(*entry.notification, *notification);
         if (replaced) {
             entry.timer->cancel();
         }
@@ -140,7 +141,8 @@ void NSUserNotificationCenter::scheduleNotification(const std::shared_ptr<NSUser
     DispatchQueue::main()->asyncAfter(DispatchTime::now() + delay, timer);
 }
 
-void NSUserNotificationCenter::removeScheduledNotification(const std::shared_ptr<NSUserNotification>& notification) {
+void NSUserNotificationCenter::removeScheduledNotification(
+    const std::shared_ptr<NSUserNotification>& notification) {
     std::erase_if(scheduled_, [&](const Scheduled& entry) {
         const bool match = entry.notification == notification;
         if (match) {
@@ -181,7 +183,8 @@ void NSUserNotificationCenter::deliverNotification(const std::shared_ptr<NSUserN
     });
 }
 
-void NSUserNotificationCenter::posted(const std::shared_ptr<Delivered>& entry, std::optional<std::uint32_t> id) {
+void NSUserNotificationCenter::posted(const std::shared_ptr<Delivered>& entry,
+                                      std::optional<std::uint32_t> id) {
     if (!id) {
         std::erase(delivered_, entry);
         return;
@@ -207,7 +210,8 @@ void NSUserNotificationCenter::withdraw(const std::shared_ptr<Delivered>& entry)
     }
 }
 
-void NSUserNotificationCenter::removeDeliveredNotification(const std::shared_ptr<NSUserNotification>& notification) {
+void NSUserNotificationCenter::removeDeliveredNotification(
+    const std::shared_ptr<NSUserNotification>& notification) {
     auto found = std::find_if(delivered_.begin(), delivered_.end(),
                               [&](const auto& entry) { return entry->notification == notification; });
     if (found == delivered_.end()) {
@@ -226,11 +230,13 @@ void NSUserNotificationCenter::removeAllDeliveredNotifications() {
     }
 }
 
-std::shared_ptr<NSUserNotificationCenter::Delivered> NSUserNotificationCenter::deliveredWithId(std::uint32_t id) const {
+std::shared_ptr<NSUserNotificationCenter::Delivered> NSUserNotificationCenter::deliveredWithId(
+    std::uint32_t id) const {
     if (id == 0) {
         return nullptr;
     }
-    auto found = std::find_if(delivered_.begin(), delivered_.end(), [id](const auto& entry) { return entry->id == id; });
+    auto found = std::find_if(delivered_.begin(), delivered_.end(),
+                              [id](const auto& entry) { return entry->id == id; });
     return found == delivered_.end() ? nullptr : *found;
 }
 
@@ -253,7 +259,8 @@ void NSUserNotificationCenter::closed(std::uint32_t id, std::uint32_t reason) {
     }
     std::erase(delivered_, entry);
     // A click closes the notification too: that closing is not a dismissal.
-    if (reason == static_cast<std::uint32_t>(UserNotificationBackend::CloseReason::dismissed) && !entry->activated) {
+    if (reason == static_cast<std::uint32_t>(UserNotificationBackend::CloseReason::dismissed) &&
+        !entry->activated) {
         if (auto delegate = delegate_.lock()) {
             delegate->didDismissAlert(*this, entry->notification);
         }

@@ -46,11 +46,14 @@ class NSUserNotificationCenter;
 class NSUserNotificationCenterDelegate {
 public:
     virtual ~NSUserNotificationCenterDelegate() = default;
-    virtual bool shouldPresentNotification(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) {
+    virtual bool shouldPresentNotification(NSUserNotificationCenter&,
+                                           const std::shared_ptr<NSUserNotification>&) {
         return false;
     }
-    virtual void didDeliverNotification(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) {}
-    virtual void didActivateNotification(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) {}
+    virtual void didDeliverNotification(NSUserNotificationCenter&,
+                                        const std::shared_ptr<NSUserNotification>&) {}
+    virtual void didActivateNotification(NSUserNotificationCenter&,
+                                         const std::shared_ptr<NSUserNotification>&) {}
     virtual void didDismissAlert(NSUserNotificationCenter&, const std::shared_ptr<NSUserNotification>&) {}
 };
 
@@ -67,7 +70,9 @@ public:
     ~NSUserNotificationCenter();
 
     std::shared_ptr<NSUserNotificationCenterDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(std::weak_ptr<NSUserNotificationCenterDelegate> delegate) { delegate_ = std::move(delegate); }
+    void setDelegate(std::weak_ptr<NSUserNotificationCenterDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
 
     Notifications scheduledNotifications() const;
     Notifications deliveredNotifications() const;
