@@ -177,6 +177,10 @@ protected:
         }
         return result;
     }
+    // Whether the server's id for `notification` reached the center.
+    static bool taken(const std::shared_ptr<NSUserNotification>& notification) {
+        return MainLoop::runUntil([&] { return notification->actualDeliveryDate().has_value(); }, 20s);
+    }
     bool waitForCalls(const char* method, std::size_t count) {
         return MainLoop::runUntil([&] { return calls(method).size() >= count; }, 20s);
     }
@@ -238,15 +242,15 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, notifyArgumentsReplacementAnd
                   entry + "'>, 'sound-name': <'message-new-instant'>}, -1)");
 
     // The server answered 1; the same identifier again replaces it.
-    ASSERT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().size() == 1; }, 5s));
-    MainLoop::runFor(200ms);
-    proxy->schedule(note("Vault synchronised again", "sync"));
+    ASSERT_TRUE(taken(first));
+    auto again = note("Vault synchronised again", "sync");
+    proxy->schedule(again);
     ASSERT_TRUE(waitForCalls("Notify", 2));
     EXPECT_NE(printedCalls("Notify")[1].find("1, '', 'Vault synchronised again', '', ['default', 'Open']"),
               std::string::npos)
         << printedCalls("Notify")[1];
 
-    MainLoop::runFor(200ms);
+    ASSERT_TRUE(taken(again));
     proxy->removeNotificationsWithIdentifier("sync");
     ASSERT_TRUE(waitForCalls("CloseNotification", 1));
     EXPECT_EQ(printedCalls("CloseNotification"), std::vector<std::string>{"(1,)"});
@@ -256,10 +260,10 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, notifyArgumentsReplacementAnd
 TEST_F(UserNotificationCenterProxyIntegrationTest, activationAndDismissalReachObserversOnceOnTheMainLoop) {
     auto clicked = note("clicked");
     clicked->setActionButtonTitle("Show");
+    auto dismissed = note("dismissed");
     proxy->schedule(clicked);
-    proxy->schedule(note("dismissed"));
-    ASSERT_TRUE(waitForCalls("Notify", 2));
-    MainLoop::runFor(300ms);
+    proxy->schedule(dismissed);
+    ASSERT_TRUE(taken(clicked) && taken(dismissed));
 
     // One click on the button: the action, then the closing it causes; and ids not ours.
     emit("ActionInvoked", uintAndString(1, "action-button"));
@@ -267,7 +271,6 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, activationAndDismissalReachOb
     emit("ActionInvoked", uintAndString(77, "default"));
     emit("NotificationClosed", twoUints(2, 2));
     ASSERT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().empty(); }, 10s));
-    MainLoop::runFor(200ms);
     EXPECT_EQ(observer->seen, (std::vector<std::string>{"clicked", "dismissed"}));
     EXPECT_EQ(clicked->activationType(), NSUserNotification::ActivationType::actionButtonClicked);
     EXPECT_TRUE(observer->onMainThread);
@@ -275,7 +278,7 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, activationAndDismissalReachOb
 
 TEST_F(UserNotificationCenterProxyIntegrationTest, scheduledNotificationIsDeliveredWhenItsDatePasses) {
     auto later = note("later");
-    later->setDeliveryDate(Date::now().addingTimeInterval(0.3));
+    later->setDeliveryDate(Date::now().addingTimeInterval(1));
     proxy->schedule(later);
     MainLoop::runFor(50ms);
     EXPECT_EQ(center->scheduledNotifications().size(), 1u);
@@ -284,16 +287,9 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, scheduledNotificationIsDelive
 }
 
 TEST_F(UserNotificationCenterProxyIntegrationTest, serverRestartClearsTheDeliveredList) {
-    proxy->schedule(note("before restart"));
-    ASSERT_TRUE(waitForCalls("Notify", 1));
-    // The id arrived when the server's activation reaches the observer.
-    ASSERT_TRUE(MainLoop::runUntil(
-        [&] {
-            emit("ActionInvoked", uintAndString(1, "default"));
-            MainLoop::runFor(50ms);
-            return !observer->seen.empty();
-        },
-        10s));
+    auto before = note("before restart");
+    proxy->schedule(before);
+    ASSERT_TRUE(taken(before));
     EXPECT_EQ(center->deliveredNotifications().size(), 1u);
     stop(server);
     EXPECT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().empty(); }, 10s));
