@@ -97,16 +97,19 @@ CONF
   printf '\n$ orvane notify --title "Vault synchronised" --body "12 items <updated>" --wait\n'
   "$orvane" notify --title "Vault synchronised" --body "12 items <updated>" --wait &
   notify_pid=$!
-  until grep -q ' Notify ' "$scratch/server.log" 2>/dev/null; do sleep 0.1; done
+  until grep -q ' Notify ' "$scratch/server.log" 2>/dev/null || ! kill -0 "$notify_pid" 2>/dev/null; do
+    sleep 0.1
+  done
   echo "the server received: $(grep ' Notify ' "$scratch/server.log" | cut -d' ' -f2-)"
-  echo "(the user clicks it: the server emits ActionInvoked(1, \"default\"), then NotificationClosed(1, 2))"
-  sleep 0.5
-  gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
-    --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.Notifications ActionInvoked us \
-    "[<uint32 1>, <'default'>]" >/dev/null
-  gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
-    --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.Notifications NotificationClosed uu \
-    "[<uint32 1>, <uint32 2>]" >/dev/null
+  echo "(the user clicks it: the server emits ActionInvoked(1, \"default\"), sent again until orvane has its id)"
+  for _ in $(seq 50); do
+    gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
+      --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.Notifications ActionInvoked us \
+      "[<uint32 1>, <'default'>]" >/dev/null
+    sleep 0.2
+    kill -0 "$notify_pid" 2>/dev/null || break
+  done
+  kill "$notify_pid" 2>/dev/null || true
   wait "$notify_pid" || true
   kill "$mock_pid" "$bus_pid" 2>/dev/null || true
   wait "$mock_pid" "$bus_pid" 2>/dev/null || true
