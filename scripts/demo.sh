@@ -149,6 +149,53 @@ touchid_tour() {
   fake '{"claim_error": "AlreadyInUse"}' touchid authorize --reason "Unlock the vault"
 }
 
+# notify_tour ORVANE: one notification posted to a private notification server
+# (python3-dbusmock on a private session bus), then clicked through the
+# server's ActionInvoked signal: `orvane notify --wait` prints "activated".
+notify_tour() {
+  local orvane=$1 scratch bus_pid mock_pid notify_pid
+  scratch=$(mktemp -d)
+  cat >"$scratch/session.conf" <<CONF
+<busconfig><type>session</type><listen>unix:path=$scratch/bus</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
+CONF
+  dbus-daemon --nofork --nopidfile --config-file="$scratch/session.conf" 2>/dev/null &
+  bus_pid=$!
+  while [ ! -S "$scratch/bus" ]; do sleep 0.05; done
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/bus"
+  /usr/bin/python3 -m dbusmock --template notification_daemon -l "$scratch/server.log" \
+    -p '{"capabilities": "body body-markup actions persistence"}' >/dev/null &
+  mock_pid=$!
+  until gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.freedesktop.Notifications 2>/dev/null | grep -q true; do
+    sleep 0.1
+  done
+
+  echo
+  echo "== Notifications (orvane notify, to a private notification server)"
+  printf '\n$ orvane notify --title "Vault synchronised" --body "12 items <updated>" --wait\n'
+  "$orvane" notify --title "Vault synchronised" --body "12 items <updated>" --wait &
+  notify_pid=$!
+  until grep -q ' Notify ' "$scratch/server.log" 2>/dev/null || ! kill -0 "$notify_pid" 2>/dev/null; do
+    sleep 0.1
+  done
+  echo "the server received: $(grep ' Notify ' "$scratch/server.log" | cut -d' ' -f2-)"
+  echo "(the user clicks it: the server emits ActionInvoked(1, \"default\"), sent again until orvane has its id)"
+  for _ in $(seq 50); do
+    gdbus call --session --dest org.freedesktop.Notifications --object-path /org/freedesktop/Notifications \
+      --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.Notifications ActionInvoked us \
+      "[<uint32 1>, <'default'>]" >/dev/null
+    sleep 0.2
+    kill -0 "$notify_pid" 2>/dev/null || break
+  done
+  kill "$notify_pid" 2>/dev/null || true
+  wait "$notify_pid" || true
+  kill "$mock_pid" "$bus_pid" 2>/dev/null || true
+  wait "$mock_pid" "$bus_pid" 2>/dev/null || true
+  unset DBUS_SESSION_BUS_ADDRESS
+  rm -rf "$scratch"
+}
+
 if [ "${1:-}" = "--keychain-tour" ]; then
   keychain_tour "$2"
   exit 0
@@ -161,6 +208,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE
 cmake --build "$build" --target orvane-demo orvane
 "$build/Tools/orvane-demo" --verbose --mode Fast
 touchid_tour "$build/Tools/orvane"
+notify_tour "$build/Tools/orvane"
 bash "$root/scripts/with-test-keyring.sh" bash "${BASH_SOURCE[0]}" --keychain-tour "$build/Tools/orvane"
 system_tour "$build/Tools/orvane"
 http_tour "$build/Tools/orvane"

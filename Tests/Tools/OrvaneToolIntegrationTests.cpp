@@ -289,3 +289,18 @@ TEST(OrvaneToolCommandLineIntegrationTest, htmlPrintsRunsOrMarkupAndRefusesBadIn
 }
 
 }  // namespace
+
+TEST(OrvaneToolCommandLineIntegrationTest, notifyWithoutASessionBusFailsAndRefusesBadLines) {
+    const ToolRun dropped = runOrvane({"notify", "--title", "T", "--wait"}, "", false);
+    EXPECT_EQ(dropped.status, 1);
+    EXPECT_EQ(dropped.out, "");
+    // The library's one log line, then the tool's.
+    EXPECT_TRUE(dropped.err.ends_with("\norvane notify: no notification server took the notification\n"))
+        << dropped.err;
+    for (const std::vector<std::string>& line :
+         {std::vector<std::string>{"notify"}, std::vector<std::string>{"notify", "--title", "T", "--after", "-1"}}) {
+        const ToolRun bad = runOrvane(line, "", false);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
+    }
+}

@@ -6,6 +6,7 @@
 //   orvane html [--css RULES] [--font NAME:SIZE] [--tag TAG] [--pango] < fragment.html
 //   orvane reachability [--watch SECONDS]
 //   orvane touchid state | authorize --reason TEXT [--fallback-title TEXT]
+//   orvane notify --title T [--subtitle S] [--body B] [--after SECONDS] [--wait]
 //
 // Each command's header says its options and exit statuses. For the keychain,
 // secrets travel through stdin (store, replace) and stdout (fetch) as raw
@@ -17,6 +18,7 @@
 #include "orvane/HTMLCommand.hpp"
 #include "orvane/HTTPCommand.hpp"
 #include "orvane/KeychainCommand.hpp"
+#include "orvane/NotifyCommand.hpp"
 #include "orvane/ProcessSafety.hpp"
 #include "orvane/ReachabilityCommand.hpp"
 #include "orvane/SystemCommand.hpp"
@@ -42,6 +44,7 @@ constexpr Command commands[] = {
     {{"reachability", "print whether the network is reachable, and watch it change"},
      orvane::cli::runReachabilityCommand},
     {{"http", "fetch a URL and print the body"}, orvane::cli::runHTTPCommand},
+    {{"notify", "post a desktop notification, and wait for the user's answer"}, orvane::cli::runNotifyCommand},
     {{"html", "print HTML styled text as runs, or as Pango markup"}, orvane::cli::runHTMLCommand},
 };
 
