@@ -12,7 +12,8 @@ packages=(
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev libnss-wrapper util-linux libpango1.0-dev libmicrohttpd-dev openssl
   clang libclang-rt-14-dev python3
-  # reachability tests: a mock NetworkManager, gdbus, network namespaces
+  # test services: python3-dbusmock (NetworkManager, fprintd, the notification server), gdbus,
+  # network namespaces
   python3-dbusmock libglib2.0-bin iproute2 util-linux
 )
 
