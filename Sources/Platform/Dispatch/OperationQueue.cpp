@@ -64,6 +64,8 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     std::size_t executing = 0;  // started and not yet finished
     std::uint64_t lastId = 0;
     std::multiset<std::uint64_t> waits;  // the last id each waiting thread waits for
+    bool scheduling = false;     // a pass is running
+    bool scheduleAgain = false;  // and another was asked for meanwhile
 
     // Whether a waiter may now be done: only then is it woken.
     bool waiterMayBeDoneLocked() const {
@@ -132,8 +134,33 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         schedule();
     }
 
+    // One pass at a time: a pass that starts an operation while another pass
+    // has an earlier one set aside would break the order. A request that
+    // comes while a pass runs makes that pass go round again.
     // `next`: where the first operation to start goes instead of the pool.
     void schedule(std::shared_ptr<Operation>* next = nullptr) {
+        {
+            const std::lock_guard lock(mutex);
+            if (scheduling) {
+                scheduleAgain = true;
+                return;
+            }
+            scheduling = true;
+        }
+        while (true) {
+            const bool more = schedulePass(next);
+            const std::lock_guard lock(mutex);
+            if (!more && !scheduleAgain) {
+                scheduling = false;
+                return;
+            }
+            scheduleAgain = false;
+        }
+    }
+
+    // schedulePass: starts what the limit and readiness allow; whether there
+    // may be more to start at once.
+    bool schedulePass(std::shared_ptr<Operation>* next) {
         while (true) {
             std::vector<std::shared_ptr<Operation>> batch;
             {
@@ -154,7 +181,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                 }
             }
             if (batch.empty()) {
-                return;
+                return false;
             }
             std::vector<std::pair<bool, bool>> flags;  // finished, ready
             flags.reserve(batch.size());
@@ -212,7 +239,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                     });
             }
             if (stalled) {
-                return;  // the running operations' finishes schedule the rest
+                return false;  // the running operations' finishes schedule the rest
             }
         }
     }
