@@ -10,7 +10,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>

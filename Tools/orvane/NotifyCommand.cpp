@@ -1,5 +1,7 @@
 #include "orvane/NotifyCommand.hpp"
 
+#include "orvane/CommandParsing.hpp"
+
 #include "Platform/Dispatch/MainLoop.hpp"
 #include "Presentation/UserNotificationCenterProxy.hpp"
 #include "orvane/ExitStatus.hpp"
@@ -53,17 +55,8 @@ int runNotifyCommand(int argc, char** argv) {
         "  0  the server took the notification (and, with --wait, the user answered)\n"
         "  1  no notification server took it, or it closed without an answer\n"
         "  2  the command line could not be understood\n");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, std::cout, std::cerr);  // --help
-            return static_cast<int>(ExitStatus::success);
-        }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << "orvane notify: " << message << " (see 'orvane notify --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+    if (const auto status = parseCommand(app, argc, argv)) {
+        return *status;
     }
 
     auto note = std::make_shared<NSUserNotification>();

@@ -9,7 +9,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>

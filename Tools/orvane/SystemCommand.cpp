@@ -7,7 +7,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>

@@ -8,7 +8,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <future>
 #include <iostream>
 #include <memory>
