@@ -4,28 +4,22 @@
 #include "Authentication/FprintdAuthenticationContext.hpp"
 #include "Authentication/TouchID.hpp"
 #include "Platform/Authentication/LAError.hpp"
-#include "Support/TemporaryFolder.hpp"
+#include "Support/PrivateBus.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 using namespace std::chrono_literals;
 using orvane::FprintdConfiguration;
@@ -34,123 +28,55 @@ using orvane::TouchID;
 using orvane::TouchIDError;
 using orvane::TouchIDErrorCase;
 using orvane::TouchIDState;
+using testsupport::ChildProcess;
+using testsupport::PrivateBus;
 
 namespace {
 
 using Outcome = orvane::Result<void, TouchIDError>;
 
-pid_t spawn(const std::vector<std::string>& arguments, int standardOutput) {
-    std::vector<char*> argv;
-    for (const auto& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, standardOutput, STDOUT_FILENO);
-    pid_t child = -1;
-    const int status = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return status == 0 ? child : -1;
-}
-
-void stop(pid_t& child) {
-    if (child > 0) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        child = -1;
-    }
-}
-
-// busCall: one call through `gdbus` (an independent client) on the private
-// bus; its printed reply, "" on failure.
-std::string busCall(const std::string& address, const std::string& arguments) {
-    const std::string command = "gdbus call -a '" + address + "' " + arguments + " 2>/dev/null";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-            output.append(buffer, n);
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
-
-const std::string onBus = "-d org.freedesktop.DBus -o /org/freedesktop/DBus -m org.freedesktop.DBus.";
-
-bool serviceOwned(const std::string& address) {
-    return busCall(address, onBus + "NameHasOwner net.reactivated.Fprint").starts_with("(true,)");
-}
-
-// The device methods the fake service saw, in order (from dbusmock's call log).
-std::vector<std::string> deviceCalls(const std::string& address) {
-    const std::string log = busCall(address, "-d net.reactivated.Fprint -o /net/reactivated/Fprint/Device/0 "
-                                             "-m org.freedesktop.DBus.Mock.GetCalls");
-    std::vector<std::string> names;
-    const std::regex call(R"(\((?:uint64 )?\d+, '([A-Za-z]+)')");
-    for (auto match = std::sregex_iterator(log.begin(), log.end(), call); match != std::sregex_iterator(); ++match) {
-        names.push_back((*match)[1]);
-    }
-    return names;
-}
+constexpr const char* fprintdName = "net.reactivated.Fprint";
 
 class FprintdTouchIDIntegrationTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = new testsupport::TemporaryFolder();
-        std::filesystem::create_directory(folder_->path() / "services");
-        const std::string config = folder_->path().string() + "/bus.conf";
-        std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
-                                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                 "<busconfig><type>system</type><listen>unix:dir="
-                              << folder_->path().string() << "</listen><servicedir>" << folder_->path().string()
-                              << "/services</servicedir><auth>EXTERNAL</auth><policy context=\"default\">"
-                                 "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                                 "<allow own=\"*\"/></policy></busconfig>\n";
-        int addressPipe[2];
-        ASSERT_EQ(::pipe2(addressPipe, O_CLOEXEC), 0);
-        bus_ = spawn({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + config, "--print-address=1"},
-                     addressPipe[1]);
-        ::close(addressPipe[1]);
-        ASSERT_GT(bus_, 0) << "dbus-daemon could not be started";
-        std::string address;
-        char byte = 0;
-        while (::read(addressPipe[0], &byte, 1) == 1 && byte != '\n') {
-            address += byte;
-        }
-        ::close(addressPipe[0]);
-        ASSERT_FALSE(address.empty());
-        address_ = new std::string(address);
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+        bus_ = new PrivateBus(PrivateBus::Kind::system);
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_->address().c_str(), 1);
     }
 
     static void TearDownTestSuite() {
-        stop(bus_);
-        delete address_;
-        delete folder_;
+        delete bus_;
         ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     }
 
+    void SetUp() override { ASSERT_FALSE(bus_->address().empty()) << "dbus-daemon could not be started"; }
+
     void TearDown() override {
         orvane::setAuthenticationPromptPresenter(nullptr);
-        stop(mock_);
+        mock_.reset();
+    }
+
+    // The device methods the fake service saw, in order (from dbusmock's call log).
+    static std::vector<std::string> deviceCalls() {
+        const std::string log =
+            bus_->call(fprintdName, "/net/reactivated/Fprint/Device/0", "org.freedesktop.DBus.Mock.GetCalls");
+        std::vector<std::string> names;
+        const std::regex call(R"(\((?:uint64 )?\d+, '([A-Za-z]+)')");
+        for (auto match = std::sregex_iterator(log.begin(), log.end(), call); match != std::sregex_iterator();
+             ++match) {
+            names.push_back((*match)[1]);
+        }
+        return names;
     }
 
     // startService: (re)starts the fake fprintd with these JSON parameters.
     void startService(const std::string& parameters) {
-        stop(mock_);
-        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        mock_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", ORVANE_FPRINTD_TEMPLATE, "-p",
-                       parameters},
-                      quiet);
-        ::close(quiet);
-        ASSERT_GT(mock_, 0);
-        for (int attempt = 0; attempt < 300 && !serviceOwned(*address_); ++attempt) {
-            ASSERT_EQ(::waitpid(mock_, nullptr, WNOHANG), 0) << "the fake fprintd exited";
-            std::this_thread::sleep_for(50ms);
-        }
-        ASSERT_TRUE(serviceOwned(*address_)) << "the fake fprintd did not appear";
+        mock_.reset();
+        mock_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+                                     ORVANE_FPRINTD_TEMPLATE, "-p", parameters},
+            std::vector<std::string>{}, ChildProcess::Output::discard);
+        ASSERT_TRUE(bus_->waitForOwner(fprintdName)) << "the fake fprintd did not appear";
     }
 
     static std::shared_ptr<TouchID> touchIDWith(FprintdConfiguration configuration) {
@@ -194,10 +120,8 @@ protected:
         return "case " + std::to_string(static_cast<int>(error->errorCase()));
     }
 
-    static inline testsupport::TemporaryFolder* folder_ = nullptr;
-    static inline std::string* address_ = nullptr;
-    static inline pid_t bus_ = -1;
-    pid_t mock_ = -1;
+    static inline PrivateBus* bus_ = nullptr;
+    std::unique_ptr<ChildProcess> mock_;
 };
 
 TEST_F(FprintdTouchIDIntegrationTest, stateFollowsTheService) {
@@ -205,12 +129,12 @@ TEST_F(FprintdTouchIDIntegrationTest, stateFollowsTheService) {
     EXPECT_EQ(touchID->state(), TouchIDState::systemNotSupported);  // nobody owns the name
 
     // Activatable counts as offered; here activation cannot start it, so there is no reader.
-    const auto serviceFile = folder_->path() / "services" / "net.reactivated.Fprint.service";
+    const auto serviceFile = bus_->serviceFolder() / "net.reactivated.Fprint.service";
     std::ofstream(serviceFile) << "[D-BUS Service]\nName=net.reactivated.Fprint\nExec=/bin/false\nUser=root\n";
-    busCall(*address_, onBus + "ReloadConfig");
+    bus_->reloadConfiguration();
     EXPECT_EQ(touchID->state(), TouchIDState::hardwareUnavailable);
     std::filesystem::remove(serviceFile);
-    busCall(*address_, onBus + "ReloadConfig");
+    bus_->reloadConfiguration();
 
     const std::pair<const char*, TouchIDState> rows[] = {
         {R"({})", TouchIDState::ok},
@@ -224,11 +148,9 @@ TEST_F(FprintdTouchIDIntegrationTest, stateFollowsTheService) {
         EXPECT_EQ(touchID->isEnabled(), state == TouchIDState::ok);
     }
 
-    const char* saved = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string address = saved;
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder_->path().string() + "/no-bus-here").c_str(), 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/orvane-no-bus-here", 1);
     EXPECT_EQ(touchID->state(), TouchIDState::systemNotSupported);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_->address().c_str(), 1);
 }
 
 TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
@@ -259,7 +181,7 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
         startService(row.parameters);
         const auto authorization = authorize(*touchID);
         EXPECT_EQ(described(authorization), row.expected);
-        EXPECT_EQ(deviceCalls(*address_), row.deviceCalls);
+        EXPECT_EQ(deviceCalls(), row.deviceCalls);
         if (row.deviceCalls.size() > 1) {
             EXPECT_FALSE(authorization.repliedOnCallingThread);
         }
@@ -268,7 +190,7 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
     // No finger before the (short) timeout.
     startService(R"({"verify": [[]]})");
     EXPECT_EQ(described(authorize(*touchIDWith({.callTimeout = 5s, .verifyTimeout = 1s}))), "underlying -4");
-    EXPECT_EQ(deviceCalls(*address_), once);
+    EXPECT_EQ(deviceCalls(), once);
 }
 
 TEST_F(FprintdTouchIDIntegrationTest, lockoutAfterFiveFailuresUntilTheCoolDownPasses) {
@@ -323,10 +245,10 @@ TEST_F(FprintdTouchIDIntegrationTest, cancelThroughThePromptAndServiceLeavingEnd
     presenter->onShow = [](std::function<void()> cancel) { cancel(); };
     EXPECT_EQ(described(authorize(*touchID)), "underlying -2");
     EXPECT_EQ(presenter->reason, "Unlock the vault");
-    EXPECT_EQ(deviceCalls(*address_).back(), "Release");
+    EXPECT_EQ(deviceCalls().back(), "Release");
 
     startService(R"({"verify": [[]]})");
-    presenter->onShow = [mock = mock_](std::function<void()>) { ::kill(mock, SIGKILL); };
+    presenter->onShow = [mock = mock_->pid()](std::function<void()>) { ::kill(mock, SIGKILL); };
     EXPECT_EQ(described(authorize(*touchID)), "underlying -4");
     EXPECT_EQ(presenter->shown.load(), 2);
     EXPECT_EQ(presenter->dismissed.load(), 2);

@@ -5,56 +5,27 @@
 
 #include "Platform/Dispatch/MainLoop.hpp"
 #include "Platform/Notifications/DesktopNotificationsBackend.hpp"
+#include "Support/PrivateBus.hpp"
 #include "Support/StandardErrorCapture.hpp"
-#include "Support/TemporaryFolder.hpp"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace orvane;
 using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+using testsupport::PrivateBus;
 
 namespace {
 
 constexpr const char* serverName = "org.freedesktop.Notifications";
 constexpr const char* serverPath = "/org/freedesktop/Notifications";
-
-pid_t launch(const std::vector<std::string>& arguments, bool quiet = false) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (quiet) {
-            ::freopen("/dev/null", "w", stdout);
-        }
-        std::vector<char*> argv;
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-void stop(pid_t& child) {
-    if (child > 0) {
-        ::kill(child, SIGTERM);
-        ::waitpid(child, nullptr, 0);
-        child = -1;
-    }
-}
 
 class Observer : public UserNotificationCenterProxyObserver {
 public:
@@ -70,59 +41,33 @@ public:
 class UserNotificationCenterProxyIntegrationTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder = new testsupport::TemporaryFolder();
-        const auto socket = folder->path() / "bus";
-        const auto configuration = folder->path() / "session.conf";
-        std::ofstream(configuration)
-            << "<busconfig><type>session</type><listen>unix:path=" << socket.string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-               "<allow own=\"*\"/></policy></busconfig>\n";
-        daemon =
-            launch({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + configuration.string()});
-        for (int attempt = 0; attempt < 200 && !std::filesystem::exists(socket); ++attempt) {
-            std::this_thread::sleep_for(50ms);
-        }
-        address = "unix:path=" + socket.string();
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        privateBus = new PrivateBus(PrivateBus::Kind::session);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", privateBus->address().c_str(), 1);
         bus = g_dbus_connection_new_for_address_sync(
-            address.c_str(),
+            privateBus->address().c_str(),
             GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, nullptr);
         g_dbus_connection_set_exit_on_close(bus, FALSE);
     }
     static void TearDownTestSuite() {
-        g_object_unref(bus);
-        stop(daemon);
+        g_clear_object(&bus);
+        delete privateBus;
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        delete folder;
     }
 
     void SetUp() override {
         ASSERT_NE(bus, nullptr) << "no private bus";
         startServer();
     }
-    void TearDown() override { stop(server); }
+    void TearDown() override { server.reset(); }
 
     void startServer() {
-        server = launch({"/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon", "-p",
-                         R"({"capabilities": "body body-markup actions persistence"})"},
-                        true);
-        ASSERT_TRUE(MainLoop::runUntil([] { return serverRunning(); }, 30s)) << "dbusmock did not start";
-    }
-
-    static bool serverRunning() {
-        GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                      "org.freedesktop.DBus", "NameHasOwner",
-                                                      g_variant_new("(s)", serverName), G_VARIANT_TYPE("(b)"),
-                                                      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-        gboolean owned = FALSE;
-        if (reply != nullptr) {
-            g_variant_get(reply, "(b)", &owned);
-            g_variant_unref(reply);
-        }
-        return owned;
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon", "-p",
+                                     R"({"capabilities": "body body-markup actions persistence"})"},
+            std::vector<std::string>{}, ChildProcess::Output::discard);
+        ASSERT_TRUE(privateBus->waitForOwner(serverName)) << "dbusmock did not start";
     }
 
     static GVariant* callMock(const char* method, GVariant* parameters) {
@@ -210,11 +155,9 @@ protected:
         return notification;
     }
 
-    static inline testsupport::TemporaryFolder* folder = nullptr;
-    static inline pid_t daemon = -1;
-    static inline std::string address;
+    static inline PrivateBus* privateBus = nullptr;
     static inline GDBusConnection* bus = nullptr;
-    pid_t server = -1;
+    std::unique_ptr<ChildProcess> server;
     std::shared_ptr<NSUserNotificationCenter> center =
         NSUserNotificationCenter::create(makeDesktopNotificationsBackend());
     std::shared_ptr<UserNotificationCenterProxy> proxy =
@@ -291,7 +234,7 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, serverRestartClearsTheDeliver
     proxy->schedule(before);
     ASSERT_TRUE(taken(before));
     EXPECT_EQ(center->deliveredNotifications().size(), 1u);
-    stop(server);
+    server.reset();
     EXPECT_TRUE(MainLoop::runUntil([&] { return center->deliveredNotifications().empty(); }, 10s));
 
     // The new server is asked again, and is posted to.
@@ -301,8 +244,8 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, serverRestartClearsTheDeliver
 }
 
 TEST_F(UserNotificationCenterProxyIntegrationTest, withoutServerOrBusNotificationsAreDroppedWithOneLogLine) {
-    stop(server);
-    ASSERT_TRUE(MainLoop::runUntil([] { return !serverRunning(); }, 10s));
+    server.reset();
+    ASSERT_TRUE(MainLoop::runUntil([] { return !privateBus->hasOwner(serverName); }, 10s));
     const auto logged = testsupport::messagesLoggedBy([&] {
         proxy->schedule(note("one"));
         proxy->schedule(note("two"));
@@ -316,14 +259,14 @@ TEST_F(UserNotificationCenterProxyIntegrationTest, withoutServerOrBusNotificatio
     EXPECT_TRUE(logged[0].starts_with("Notifications are dropped: no desktop notification server"))
         << logged[0];
 
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (folder->path() / "absent").string()).c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/orvane-no-bus-here", 1);
     auto alone = NSUserNotificationCenter::create(makeDesktopNotificationsBackend());
     UserNotificationCenterProxy noBus(alone);
     const auto loggedWithoutBus = testsupport::messagesLoggedBy([&] {
         noBus.schedule(note("nowhere"));
         MainLoop::runFor(300ms);
     });
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", privateBus->address().c_str(), 1);
     EXPECT_TRUE(alone->deliveredNotifications().empty());
     EXPECT_EQ(loggedWithoutBus.size(), 1u);
 }
