@@ -68,17 +68,6 @@ public:
         return raw;
     }
     std::uint64_t array(const std::vector<std::uint64_t>& references) { return add(arrayOf(references)); }
-    std::uint64_t dictionary(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& entries) {
-        Bytes raw = marker(0xD, entries.size());
-        for (const auto& entry : entries) {
-            appendBigEndian(raw, entry.first, refSize_);
-        }
-        for (const auto& entry : entries) {
-            appendBigEndian(raw, entry.second, refSize_);
-        }
-        return add(raw);
-    }
-
     static Bytes marker(unsigned type, std::uint64_t count) {
         if (count < 15) {
             return {static_cast<std::uint8_t>(type << 4 | count)};
