@@ -23,7 +23,6 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -44,15 +43,10 @@ public:
     explicit PlistBuilder(std::size_t refSize = 1) : refSize_(refSize) {}
 
     std::uint64_t add(Bytes raw) {
-        objects_.push_back(Entry{std::move(raw), std::nullopt});
+        objects_.push_back(std::move(raw));
         return objects_.size() - 1;
     }
-    // Another offset-table entry for the earlier object `index`.
-    std::uint64_t alias(std::uint64_t index) {
-        objects_.push_back(Entry{{}, index});
-        return objects_.size() - 1;
-    }
-    void set(std::uint64_t index, Bytes raw) { objects_.at(index).raw = std::move(raw); }
+    void set(std::uint64_t index, Bytes raw) { objects_.at(index) = std::move(raw); }
 
     std::uint64_t integer(std::uint8_t value) { return add({0x10, value}); }
     std::uint64_t ascii(std::string_view text) {
@@ -80,9 +74,9 @@ public:
     Bytes build(std::uint64_t top = 0) const {
         Bytes out{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
         std::vector<std::uint64_t> offsets;
-        for (const Entry& object : objects_) {
-            offsets.push_back(object.sameAs ? offsets.at(*object.sameAs) : out.size());
-            out.insert(out.end(), object.raw.begin(), object.raw.end());
+        for (const Bytes& object : objects_) {
+            offsets.push_back(out.size());
+            out.insert(out.end(), object.begin(), object.end());
         }
         const std::uint64_t tableOffset = out.size();
         const std::size_t offsetSize = tableOffset < 0x100 ? 1 : tableOffset < 0x10000 ? 2 : 4;
@@ -99,13 +93,8 @@ public:
     }
 
 private:
-    struct Entry {
-        Bytes raw;
-        std::optional<std::uint64_t> sameAs;
-    };
-
     std::size_t refSize_;
-    std::vector<Entry> objects_;
+    std::vector<Bytes> objects_;
 };
 
 // ---------------------------------------------------------------------------

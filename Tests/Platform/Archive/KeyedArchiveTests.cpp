@@ -213,7 +213,6 @@ TEST(KeyedArchive, reportsWhatCannotBeArchived) {
     EXPECT_FALSE(
         NSKeyedArchiver::archivedData(Object(ObjectArray{Object(1), Object(std::make_shared<Plain>())})));
     EXPECT_FALSE(NSKeyedArchiver::archivedData(Object("\xC3")));
-    EXPECT_FALSE(NSKeyedArchiver::archivedData(Object(ObjectDictionary{{"\xFF", Object(1)}})));
 
     // A coder key with a NUL byte cannot be stored.
     class NulKey : public orvane::NSObject, public orvane::NSCoding {
@@ -308,11 +307,11 @@ TEST(KeyedArchive, readsWhatThePlatformAlsoWrites) {
 }
 
 TEST(KeyedArchive, aUserClassReadsEveryKindOfField) {
-    auto record = [](std::int64_t small) {
+    auto record = [](std::int64_t small, double level = 0.75) {
         const Data archive = keyedArchive({
             instance(2, {{"small", plist_new_uint(static_cast<std::uint64_t>(small))},
                          {"count", plist_new_uint(static_cast<std::uint64_t>(std::int64_t{-1} << 40))},
-                         {"level", plist_new_real(0.75)},
+                         {"level", plist_new_real(level)},
                          {"bytes", plist_new_data("\x00\xFF", 2)},
                          {"members", plist_new_uid(3)}}),
             classEntry("keyedarchivetests.Record"),
@@ -332,6 +331,7 @@ TEST(KeyedArchive, aUserClassReadsEveryKindOfField) {
     // A value too large for the field fails the whole object, not cut short.
     EXPECT_TRUE(record(std::numeric_limits<std::int32_t>::max()));
     EXPECT_FALSE(record(std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1));
+    EXPECT_FALSE(record(0, 1e39));
 }
 
 TEST(KeyedArchive, opensTheRootUnderAChosenTopLevelKey) {
@@ -367,7 +367,6 @@ TEST(KeyedArchive, refusesArchivesWithTheWrongShape) {
         [](plist_t r) {
             plist_array_set_item(plist_dict_get_item(r, "$objects"), plist_new_string("null"), 0);
         },
-        [](plist_t r) { plist_dict_remove_item(r, "$archiver"); },
         [](plist_t r) { plist_dict_set_item(r, "$archiver", plist_new_string("X")); },
         [](plist_t r) { plist_dict_set_item(r, "$version", plist_new_uint(99999)); },
         [](plist_t r) { plist_dict_set_item(r, "$top", plist_new_uid(1)); },
@@ -393,7 +392,6 @@ TEST(KeyedArchive, refusesMalformedObjects) {
     EXPECT_TRUE(refused({instance(2, {{"NS.objects", uidArray({0})}}), classEntry("NSArray")}));
     EXPECT_TRUE(refused({instance(2, {{"NS.objects", uidArray({2})}}), classEntry("NSArray")}));
     EXPECT_TRUE(refused({plist_new_uid(1)}));
-    EXPECT_TRUE(refused({plist_new_dict()}));
     // Broken class entries.
     plist_t nameless = plist_new_dict();
     plist_dict_set_item(nameless, "$classes", plist_new_array());
