@@ -16,6 +16,12 @@
 // factory by that name among the CodingClass entries it is given, so only the
 // classes a caller lists can ever be built from outside bytes.
 //
+// Beside objects, an archive may hold plain values in an object's own
+// dictionary: Booleans, integers, doubles and inline bytes. The typed
+// decoding calls (decodeInt32, decodeInt64, decodeFloat, decodeBytes,
+// decodeArrayOfObjects) reach every such field, so a class archived on
+// another system can be read whatever it stored.
+//
 // A coder is used by one thread at a time. NSKeyedArchiver implements the
 // encode operations and NSKeyedUnarchiver the decode operations; calling an
 // operation of the other direction throws NSException
@@ -56,6 +62,21 @@ public:
     virtual bool decodeBool(std::string_view key) = 0;
     virtual std::int64_t decodeInteger(std::string_view key) = 0;
     virtual double decodeDouble(std::string_view key) = 0;
+
+    // The bytes stored under the key, or nothing when the key is absent or
+    // holds something else. This default reads them as an object.
+    virtual std::optional<Data> decodeBytes(std::string_view key);
+
+    // The array of objects under the key (an array or a set); nothing when
+    // the key is absent or holds something else.
+    std::optional<ObjectArray> decodeArrayOfObjects(std::string_view key);
+
+    // decodeInteger narrowed or widened. A stored value that does not fit
+    // throws NSException ("NSRangeException") rather than being cut, which
+    // makes an unarchiving attempt fail.
+    std::int32_t decodeInt32(std::string_view key);
+    std::int64_t decodeInt64(std::string_view key) { return decodeInteger(key); }
+    float decodeFloat(std::string_view key);
 };
 
 class NSCoding {

@@ -2,6 +2,7 @@
 
 #include "Platform/Archive/ArchiveKey.hpp"
 #include "Platform/Archive/BinaryPropertyList.hpp"
+#include "Platform/Archive/UUID.hpp"
 #include "Platform/Foundation/NSException.hpp"
 #include "Platform/Foundation/UTF8Validation.hpp"
 
@@ -65,6 +66,7 @@ private:
     std::optional<std::uint64_t> writeString(const std::string& text);
     std::optional<std::uint64_t> writeNull();
     std::optional<std::uint64_t> writeDate(const Date& date);
+    std::optional<std::uint64_t> writeUUID(const UUID& uuid);
     std::optional<std::uint64_t> writeArray(const Object& object);
     std::optional<std::uint64_t> writeDictionary(const Object& object);
     std::optional<std::uint64_t> writeReference(const Object& object);
@@ -142,6 +144,9 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::write(const Object& object)
         case Object::Kind::reference:
             return writeReference(object);
         case Object::Kind::box:
+            if (auto uuid = object.as<UUID>()) {
+                return writeUUID(*uuid);
+            }
             return fail();
     }
     return fail();
@@ -174,6 +179,15 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::writeDate(const Date& date)
     PropertyListNode dictionary(plist_new_dict());
     plist_dict_set_item(dictionary.get(), "NS.time", plist_new_real(date.timeIntervalSinceReferenceDate()));
     return complete(uid, std::move(dictionary), classUid("NSDate", {"NSObject"}));
+}
+
+std::optional<std::uint64_t> NSKeyedArchiver::State::writeUUID(const UUID& uuid) {
+    const std::uint64_t uid = reserve(nullptr, Object());
+    PropertyListNode dictionary(plist_new_dict());
+    plist_dict_set_item(
+        dictionary.get(), "NS.uuidbytes",
+        plist_new_data(reinterpret_cast<const char*>(uuid.bytes().data()), uuid.bytes().size()));
+    return complete(uid, std::move(dictionary), classUid("NSUUID", {"NSObject"}));
 }
 
 std::optional<std::uint64_t> NSKeyedArchiver::State::writeArray(const Object& object) {

@@ -11,6 +11,7 @@
 //   - data is plain property-list data;
 //   - a date is {"NS.time": seconds since 2001-01-01, "$class": NSDate};
 //   - the null object is {"$class": NSNull};
+//   - a box holding a UUID is {"NS.uuidbytes": its 16 bytes, "$class": NSUUID};
 //   - arrays are {"NS.objects": [UID...], "$class": NSArray}; dictionaries
 //     are {"NS.keys": [UID...], "NS.objects": [UID...], "$class": NSDictionary};
 //   - a reference to an NSObject that is also NSCoding is {"$class": UID, its
@@ -23,7 +24,8 @@
 // encoding object's own dictionary. A key that starts with "$" is stored with
 // one more "$" in front, so it cannot clash with "$class".
 //
-// What cannot be archived makes archivedData() return nothing: a box, a
+// What cannot be archived makes archivedData() return nothing: a box of
+// anything but a UUID, a
 // reference to an object that is not NSCoding, a string or key that is not
 // UTF-8, a key with a NUL byte, or nesting deeper than keyedArchiveMaximumDepth
 // (which the unarchiver would refuse). An exception thrown by an object's
@@ -37,8 +39,8 @@
 //       orvane::toObject(std::map<std::string, int>{{"answer", 42}}));
 #pragma once
 
-#include "Platform/Foundation/Data.hpp"
 #include "Platform/Archive/NSCoding.hpp"
+#include "Platform/Foundation/Data.hpp"
 #include "Platform/Foundation/Object.hpp"
 
 #include <cstddef>

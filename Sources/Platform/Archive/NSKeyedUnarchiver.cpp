@@ -1,13 +1,15 @@
 #include "Platform/Archive/NSKeyedUnarchiver.hpp"
 
 #include "Platform/Archive/ArchiveKey.hpp"
-#include "Platform/Archive/PropertyListScalar.hpp"
 #include "Platform/Archive/BinaryPropertyList.hpp"
-#include "Platform/Foundation/NSException.hpp"
 #include "Platform/Archive/NSKeyedArchiver.hpp"
+#include "Platform/Archive/PropertyListScalar.hpp"
+#include "Platform/Archive/UUID.hpp"
+#include "Platform/Foundation/NSException.hpp"
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <map>
@@ -70,6 +72,15 @@ std::optional<std::vector<void*>> arrayItems(void* node) {
     }
     std::free(iterator);
     return items;
+}
+
+std::optional<Data> dataValue(void* node) {
+    if (!isType(node, PLIST_DATA)) {
+        return std::nullopt;
+    }
+    std::uint64_t length = 0;
+    const char* pointer = plist_get_data_ptr(node, &length);
+    return pointer == nullptr ? Data() : Data(pointer, length);
 }
 
 std::uint64_t byteSize(const Object& object) {
@@ -231,7 +242,8 @@ std::optional<std::string> NSKeyedUnarchiver::State::className(void* node) {
 }
 
 std::optional<Object> NSKeyedUnarchiver::State::decodeClass(const std::string& name, void* node) {
-    if (name == "NSArray" || name == "NSMutableArray") {
+    // A set keeps its members in the order archived, as an array.
+    if (name == "NSArray" || name == "NSMutableArray" || name == "NSSet" || name == "NSMutableSet") {
         return decodeArray(node);
     }
     if (name == "NSDictionary" || name == "NSMutableDictionary") {
@@ -259,13 +271,17 @@ std::optional<Object> NSKeyedUnarchiver::State::decodeClass(const std::string& n
         return text ? charged(Object(std::move(*text))) : fail();
     }
     if (name == "NSData" || name == "NSMutableData") {
-        void* bytes = plist_dict_get_item(node, "NS.data");
-        if (!isType(bytes, PLIST_DATA)) {
+        auto bytes = dataValue(plist_dict_get_item(node, "NS.data"));
+        return bytes ? charged(Object(std::move(*bytes))) : fail();
+    }
+    if (name == "NSUUID") {
+        auto bytes = dataValue(plist_dict_get_item(node, "NS.uuidbytes"));
+        UUID::Bytes uuid{};
+        if (!bytes || bytes->size() != uuid.size()) {
             return fail();
         }
-        std::uint64_t length = 0;
-        const char* pointer = plist_get_data_ptr(bytes, &length);
-        return charged(Object(pointer == nullptr ? Data() : Data(pointer, length)));
+        std::copy(bytes->data(), bytes->data() + uuid.size(), uuid.begin());
+        return Object::box(UUID(uuid));
     }
     return decodeUserObject(name, node);
 }
@@ -339,6 +355,11 @@ NSKeyedUnarchiver::~NSKeyedUnarchiver() = default;
 
 std::optional<Object> NSKeyedUnarchiver::unarchiveObject(const Data& data,
                                                          std::span<const CodingClass> classes) {
+    return unarchiveTopLevelObject(data, "root", classes);
+}
+
+std::optional<Object> NSKeyedUnarchiver::unarchiveTopLevelObject(const Data& data, std::string_view key,
+                                                                 std::span<const CodingClass> classes) {
     NSKeyedUnarchiver unarchiver;
     State& state = *unarchiver.state_;
     state.root = BinaryPropertyList::parse(data.bytes());
@@ -352,7 +373,10 @@ std::optional<Object> NSKeyedUnarchiver::unarchiveObject(const Data& data,
         plist_get_uint_val(versionNode, &version);
     }
     void* top = plist_dict_get_item(root, "$top");
-    const auto rootUid = isType(top, PLIST_DICT) ? uidValue(plist_dict_get_item(top, "root")) : std::nullopt;
+    const std::string topKey(key);
+    const auto rootUid = isType(top, PLIST_DICT) && topKey.find('\0') == std::string::npos
+                             ? uidValue(plist_dict_get_item(top, topKey.c_str()))
+                             : std::nullopt;
     auto objects = arrayItems(plist_dict_get_item(root, "$objects"));
     if (stringValue(plist_dict_get_item(root, "$archiver")) != "NSKeyedArchiver" || version != 100000 ||
         !rootUid || !objects || objects->empty() || stringValue(objects->front()) != "$null") {
@@ -406,6 +430,10 @@ double NSKeyedUnarchiver::decodeDouble(std::string_view key) {
         return value;
     }
     return isType(node, PLIST_UINT) ? static_cast<double>(decodeInteger(key)) : 0.0;
+}
+
+std::optional<Data> NSKeyedUnarchiver::decodeBytes(std::string_view key) {
+    return dataValue(state_->valueFor(key));
 }
 
 namespace {

@@ -4,11 +4,15 @@
 // archiver write (see NSKeyedArchiver.hpp for the layout). Plain
 // property-list values become strings, integers, doubles, Booleans, data and
 // dates; NSArray, NSDictionary, NSDate, NSNull, NSString and NSData entries
-// (and their NSMutable* names) become the matching Object; any other class is
+// (and their NSMutable* names) become the matching Object, an NSSet or
+// NSMutableSet an array of its members, an NSUUID a box holding a UUID
+// (UUID.hpp); any other class is
 // built only when the caller lists it among the CodingClass entries, by
 // calling its factory with this coder. An object referenced twice is built
 // once, so shared references stay shared. UIDs may also be written as
-// {"CF$UID": n} dictionaries.
+// {"CF$UID": n} dictionaries. The root object is the one under "root" in
+// "$top"; unarchiveTopLevelObject() opens another key there, such as the
+// "$0", "$1", ... that older archivers wrote.
 //
 // Archives come from outside, so every failure is an absent result, never a
 // crash: bytes that are not a binary property list (XML property lists are
@@ -30,8 +34,8 @@
 //   std::shared_ptr<Point> point = orvane::NSKeyedUnarchiver::unarchivedObject<Point>(bytes);
 #pragma once
 
-#include "Platform/Foundation/Data.hpp"
 #include "Platform/Archive/NSCoding.hpp"
+#include "Platform/Foundation/Data.hpp"
 #include "Platform/Foundation/Object.hpp"
 
 #include <cstdint>
@@ -50,6 +54,11 @@ public:
     // (found by archived class name); any other user class fails.
     static std::optional<Object> unarchiveObject(const Data& data, std::span<const CodingClass> classes = {});
 
+    // unarchiveTopLevelObject: as unarchiveObject, for the object stored
+    // under `key` in "$top" (taken as written there, no "$" added).
+    static std::optional<Object> unarchiveTopLevelObject(const Data& data, std::string_view key,
+                                                         std::span<const CodingClass> classes = {});
+
     // unarchivedObject: the root object when it is a T (T itself and
     // `moreClasses` may be built), otherwise null.
     template <KeyedCodable T>
@@ -66,6 +75,8 @@ public:
     bool decodeBool(std::string_view key) override;
     std::int64_t decodeInteger(std::string_view key) override;
     double decodeDouble(std::string_view key) override;
+    // The data stored inline under the key.
+    std::optional<Data> decodeBytes(std::string_view key) override;
 
     // Encoding is the archiver's job: these throw NSException.
     void encodeObject(const Object& object, std::string_view key) override;
