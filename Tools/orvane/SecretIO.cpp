@@ -36,8 +36,9 @@ std::size_t readSome(int descriptor, ReadBuffer& buffer, std::string_view what) 
     }
 }
 
-// The terminal whose echo is off, for the signal handler to restore.
-int quietTerminal = -1;
+// The terminal whose echo is off and its settings before, for the signal
+// handler to restore; set before the handler is installed.
+volatile std::sig_atomic_t quietTerminal = -1;
 termios echoingSettings{};
 constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
