@@ -171,7 +171,8 @@ TEST_F(OrvaneToolIntegrationTest, aTerminalIsPromptedForOneLineWithoutEcho) {
     std::string screen;  // everything the tool wrote to the terminal
     char chunk[256];
     ssize_t count = 0;
-    while (screen.find("Secret: ") == std::string::npos && (count = ::read(terminal, chunk, sizeof chunk)) > 0) {
+    while (screen.find("Secret: ") == std::string::npos &&
+           (count = ::read(terminal, chunk, sizeof chunk)) > 0) {
         screen.append(chunk, static_cast<std::size_t>(count));
     }
     EXPECT_EQ(::write(terminal, "hunter2\n", 8), 8);
@@ -191,9 +192,10 @@ TEST_F(OrvaneToolIntegrationTest, storingOverAnItemFailsWithOneLineAndKeepsIt) {
 
     const ToolRun again = keychain("store", "alice", {}, "second");
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.out, "");
-    EXPECT_EQ(again.err, "orvane: Seckeychain error -1: Error '-25299' (the item exists) saving key data for "
-                         "account: alice, service: " + service_ + "\n");
+    EXPECT_EQ(again.err,
+              "orvane: Seckeychain error -1: Error '-25299' (the item exists) saving key data for "
+              "account: alice, service: " +
+                  service_ + "\n");
     EXPECT_EQ(keychain("fetch", "alice").out, "first");
 }
 
@@ -202,7 +204,7 @@ TEST_F(OrvaneToolIntegrationTest, aMissingItemHasItsOwnStatus) {
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(missing.out, "");
     EXPECT_TRUE(isErrorLine(missing.err)) << missing.err;
-    EXPECT_NE(missing.err.find("TarvelOrvane.KeychainFetchError error 2"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.err.starts_with("orvane: TarvelOrvane.KeychainFetchError error 2: ")) << missing.err;
 
     ASSERT_EQ(keychain("store", "alice", {}, "short-lived").status, 0);
     EXPECT_EQ(keychain("remove", "alice").status, 0);
@@ -213,7 +215,7 @@ TEST_F(OrvaneToolIntegrationTest, aMissingItemHasItsOwnStatus) {
     const ToolRun foreign = keychain("fetch", "alice");
     EXPECT_EQ(foreign.status, 1);
     EXPECT_TRUE(isErrorLine(foreign.err)) << foreign.err;
-    EXPECT_NE(foreign.err.find("TarvelOrvane.KeychainFetchError error 1"), std::string::npos) << foreign.err;
+    EXPECT_TRUE(foreign.err.starts_with("orvane: TarvelOrvane.KeychainFetchError error 1: ")) << foreign.err;
     EXPECT_EQ(keychain("fetch", "alice", {"--bypassing-acl-checks"}).out, "guarded");
 }
 
@@ -233,12 +235,13 @@ TEST_F(OrvaneToolIntegrationTest, fetchOptionsMigrateOrReplaceAMissingItem) {
     // The replacement file is read only when its bytes are needed: /proc/self/mem opens as a regular file
     // but every read of it fails.
     const std::vector<std::string> unreadable{"--replacing-with-file", "/proc/self/mem"};
-    EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh", unreadable[0], unreadable[1]}).out, "old secret");
+    EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh", unreadable[0], unreadable[1]}).out,
+              "old secret");
 
     // Checked, an older item trusting an application the key does not name is refused (the replacement is
     // not consulted); unchecked, it is copied.
-    const ToolRun refused = keychain("fetch", "carol", {"--migrating-from", "older:" + service_, unreadable[0],
-                                                        unreadable[1]});
+    const ToolRun refused =
+        keychain("fetch", "carol", {"--migrating-from", "older:" + service_, unreadable[0], unreadable[1]});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("KeychainFetchError error 1"), std::string::npos) << refused.err;
     const ToolRun insecure =
@@ -291,17 +294,17 @@ TEST(OrvaneToolCommandLineIntegrationTest, replacementFilesAreRefusedBeforeTheKe
     const testsupport::TemporaryFolder folder;
     writeFile(folder.path() / "big", "");
     std::filesystem::resize_file(folder.path() / "big", 16 * 1024 * 1024 + 1);
-    writeFile(folder.path() / "plain", "");
     // A missing and an unreadable file end alike; so do files that are no regular files or too large.
     const std::pair<std::string, std::string> cases[] = {
         {"/nonexistent/file", "could not open"},
-        {(folder.path() / "plain" / "below").string(), "could not open"},
+        {"/bin/sh/below", "could not open"},
         {"/dev/zero", "not a regular file"},
         {(folder.path() / "big").string(), "larger than 16 MiB"},
     };
     for (const auto& [file, why] : cases) {
         const ToolRun run = runOrvane(
-            {"keychain", "fetch", "--account", "alice", "--service", "s", "--replacing-with-file", file}, "", false);
+            {"keychain", "fetch", "--account", "alice", "--service", "s", "--replacing-with-file", file}, "",
+            false);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(isErrorLine(run.err) && run.err.find(why) != std::string::npos) << run.err;
     }
@@ -320,8 +323,8 @@ TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateAndWarnsInO
 TEST(OrvaneToolCommandLineIntegrationTest, aFetchWithoutStandardOutputIsRefusedBeforeReadingTheSecret) {
     // Otherwise the first descriptor the libraries open would take number 1
     // and receive the secret.
-    const ToolRun run =
-        runOrvane({"keychain", "fetch", "--account", "alice", "--service", "com.orvane.tests.tool"}, "", true, true);
+    const ToolRun run = runOrvane(
+        {"keychain", "fetch", "--account", "alice", "--service", "com.orvane.tests.tool"}, "", true, true);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(isErrorLine(run.err) && run.err.find("standard output") != std::string::npos) << run.err;
 }
@@ -334,35 +337,32 @@ TEST(OrvaneToolCommandLineIntegrationTest, helpListsTheExitStatuses) {
         EXPECT_NE(help.out.find("Exit status:"), std::string::npos) << help.out;
         EXPECT_NE(help.out.find("3  no such item"), std::string::npos) << help.out;
     }
-    EXPECT_NE(runOrvane({"keychain", "fetch", "--help"}, "", false).out.find("--migrating-insecurely-from"),
-              std::string::npos);
     const ToolRun version = runOrvane({"--version"}, "", false);
     EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("orvane [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("orvane [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
 }
 
 TEST(OrvaneToolCommandLineIntegrationTest, anUnreachableKeychainIsAFailureNotAMissingItem) {
-    const std::string unreachable = "orvane: Seckeychain error -1: Error '-25291' (no Secret Service on the "
-                                    "session bus) retrieving key data for account: alice, service: s\n";
-    const std::vector<std::string> fetch{"keychain", "fetch", "--account", "alice", "--service", "s"};
-    const ToolRun run = runOrvane(fetch, "", false);
+    const std::string unreachable =
+        "orvane: Seckeychain error -1: Error '-25291' (no Secret Service on the "
+        "session bus) retrieving key data for account: alice, service: s\n";
+    const ToolRun run = runOrvane({"keychain", "fetch", "--account", "alice", "--service", "s"}, "", false);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, unreachable);
 
     // A bus that takes the connection and never answers: the given bound ends the wait, long before the
     // default one would (runOrvane gives up on the tool after 5 s).
     const testsupport::TemporaryFolder folder;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     const std::string path = (folder.path() / "silent-bus").string();
     path.copy(address.sun_path, sizeof(address.sun_path) - 1);
     const int silentBus = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_EQ(::bind(silentBus, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
     ASSERT_EQ(::listen(silentBus, 4), 0);
-    std::vector<std::string> bounded = fetch;
-    bounded.insert(bounded.end(), {"--timeout", "0.2"});
-    const ToolRun silent = runOrvane(bounded, "", true, false, "unix:path=" + path);
+    const ToolRun silent =
+        runOrvane({"keychain", "fetch", "--account", "alice", "--service", "s", "--timeout", "0.2"}, "", true,
+                  false, "unix:path=" + path);
     ::close(silentBus);
     EXPECT_EQ(silent.status, 1);
     EXPECT_EQ(silent.err, unreachable);

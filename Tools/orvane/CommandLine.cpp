@@ -78,8 +78,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
                   Action::replace, timeoutSeconds);
     addProtectionOptions(*replace, request);
     addSecretOptions(*replace, request);
-    CLI::App* fetch = addAction(*keychain, "fetch", "write the item's secret to stdout", request, Action::fetch,
-                                timeoutSeconds);
+    CLI::App* fetch = addAction(*keychain, "fetch", "write the item's secret to stdout", request,
+                                Action::fetch, timeoutSeconds);
     addProtectionOptions(*fetch, request);
     CLI::Option* migrating = fetch
                                  ->add_option("--migrating-from", migratingFrom,

@@ -70,7 +70,7 @@ std::string messageOf(const Error& error, const NSError& bridged) {
 ExitStatus statusOf(const Error& error, const NSError& bridged) {
     if (const auto* fetchError = dynamic_cast<const KeychainFetchError*>(&error)) {
         return fetchError->errorCase() == KeychainFetchError::Case::dataNotFound ? ExitStatus::itemNotFound
-                                                                                  : ExitStatus::failure;
+                                                                                 : ExitStatus::failure;
     }
     if (bridged.domain() == toolDomain && bridged.code() == static_cast<int>(ToolFailure::commandLine)) {
         return ExitStatus::usage;
@@ -119,13 +119,12 @@ FailureReport FailureReport::from(const std::exception& error, std::string_view 
     }
     const NSError bridged = libraryError->toNSError();
     return {statusOf(*libraryError, bridged),
-            oneLine(std::string(program) + ": " + bridged.domain() + " error " + std::to_string(bridged.code()) +
-                    ": " + messageOf(*libraryError, bridged))};
+            oneLine(std::string(program) + ": " + bridged.domain() + " error " +
+                    std::to_string(bridged.code()) + ": " + messageOf(*libraryError, bridged))};
 }
 
 FailureReport FailureReport::commandLine(std::string_view program, const std::string& message) {
-    return from(toolError(ToolFailure::commandLine,
-                          message + " (see '" + std::string(program) + " --help')"),
+    return from(toolError(ToolFailure::commandLine, message + " (see '" + std::string(program) + " --help')"),
                 program);
 }
 

@@ -46,9 +46,8 @@ Data fetch(Keychain& keychain, SecKeychainProxyType& proxy, const KeychainReques
         return keychain.fetch(request.key(), options);
     } catch (const KeychainFetchError& error) {
         const bool migrating = request.migratingFrom || request.migratingInsecurelyFrom;
-        if (replacement == nullptr ||
-            (error.errorCase() == KeychainFetchError::Case::invalidACL && migrating &&
-             !proxy.fetchItem(request.account, request.service))) {
+        if (replacement == nullptr || (error.errorCase() == KeychainFetchError::Case::invalidACL &&
+                                       migrating && !proxy.fetchItem(request.account, request.service))) {
             throw;
         }
     }

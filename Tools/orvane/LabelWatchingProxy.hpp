@@ -5,7 +5,8 @@
 //
 // Thread safety: as the adaptor it wraps; the flag is atomic.
 //
-//   auto watch = std::make_shared<orvane::cli::LabelWatchingProxy>(std::make_shared<orvane::SecKeychainProxy>());
+//   auto watch =
+//   std::make_shared<orvane::cli::LabelWatchingProxy>(std::make_shared<orvane::SecKeychainProxy>());
 //   orvane::Keychain(watch).fetch(key);
 //   if (watch->wroteEmptyLabel()) { /* warn */ }
 #pragma once

@@ -2,9 +2,9 @@
 
 #include "Platform/Foundation/ErrorKeys.hpp"
 
-#include <csignal>
 #include <termios.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <array>

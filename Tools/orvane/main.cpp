@@ -44,7 +44,8 @@ constexpr Command commands[] = {
     {{"reachability", "print whether the network is reachable, and watch it change"},
      orvane::cli::runReachabilityCommand},
     {{"http", "fetch a URL and print the body"}, orvane::cli::runHTTPCommand},
-    {{"notify", "post a desktop notification, and wait for the user's answer"}, orvane::cli::runNotifyCommand},
+    {{"notify", "post a desktop notification, and wait for the user's answer"},
+     orvane::cli::runNotifyCommand},
     {{"html", "print HTML styled text as runs, or as Pango markup"}, orvane::cli::runHTMLCommand},
 };
 
@@ -69,11 +70,13 @@ int main(int argc, char** argv) {
         return static_cast<int>(parsed.status);
     }
     if (parsed.request->action == KeychainRequest::Action::fetch && !streams.outputWritable) {
-        const FailureReport report = FailureReport::from(toolError(
-            ToolFailure::outputNotWritable, "standard output is not open for writing; refusing to fetch a secret"));
+        const FailureReport report = FailureReport::from(
+            toolError(ToolFailure::outputNotWritable,
+                      "standard output is not open for writing; refusing to fetch a secret"));
         std::cerr << report.line << '\n';
         return static_cast<int>(report.status);
     }
-    return runKeychainCommand(*parsed.request, std::make_shared<orvane::SecKeychainProxy>(parsed.request->timeout),
+    return runKeychainCommand(*parsed.request,
+                              std::make_shared<orvane::SecKeychainProxy>(parsed.request->timeout),
                               STDIN_FILENO, STDOUT_FILENO, std::cerr);
 }
