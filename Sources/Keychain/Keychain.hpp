@@ -45,6 +45,7 @@
 #include "Keychain/KeychainType.hpp"
 #include "Keychain/SecKeychainProxyType.hpp"
 
+#include <chrono>
 #include <memory>
 
 namespace orvane {
@@ -52,8 +53,12 @@ namespace orvane {
 class Keychain : public KeychainType {
 public:
 #if ORVANE_WITH_SECRET_SERVICE
-    // Keychain: a store over the platform keychain adaptor, SecKeychainProxy.
+    // Keychain: a store over the platform keychain adaptor, SecKeychainProxy,
+    // each call bounded by its default of 10 s.
     Keychain();
+    // Keychain(timeout): the same with another bound, e.g. a longer one for
+    // users who take their time typing the unlock password at the prompt.
+    explicit Keychain(std::chrono::milliseconds timeout);
 #endif
     // Keychain(proxy): a store over the given adaptor, e.g. an
     // InMemoryKeychainProxy in tests. `proxy` must not be null.

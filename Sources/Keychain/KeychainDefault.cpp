@@ -10,4 +10,7 @@ namespace orvane {
 
 Keychain::Keychain() : Keychain(std::make_shared<SecKeychainProxy>()) {}
 
+Keychain::Keychain(std::chrono::milliseconds timeout)
+    : Keychain(std::make_shared<SecKeychainProxy>(timeout)) {}
+
 }  // namespace orvane

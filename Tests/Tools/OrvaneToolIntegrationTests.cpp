@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -42,9 +46,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
 // runOrvane: runs the tool with `input` as its standard input; stdin, stdout
 // and stderr are files, so no pipe can fill up. Without `sessionBus` the tool
 // sees no D-Bus session at all; with `outputClosed` it starts without a
-// standard output.
+// standard output. With `busAddress` it meets that bus instead, and is killed
+// if it is still running after 5 s.
 ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& input = "",
-                  bool sessionBus = true, bool outputClosed = false) {
+                  bool sessionBus = true, bool outputClosed = false, const std::string& busAddress = "") {
     const testsupport::TemporaryFolder folder;
     writeFile(folder.path() / "in", input);
     const pid_t child = ::fork();
@@ -63,6 +68,10 @@ ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& 
             ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
             ::unsetenv("XDG_RUNTIME_DIR");
         }
+        if (!busAddress.empty()) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+            ::alarm(5);
+        }
         std::vector<char*> argv{const_cast<char*>(ORVANE_TOOL_PATH)};
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -79,6 +88,12 @@ ToolRun runOrvane(const std::vector<std::string>& arguments, const std::string& 
 
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1;
+}
+
+// isErrorLine: one line in the tool's one format for errors.
+bool isErrorLine(const std::string& text) {
+    static const std::regex format("orvane( [a-z]+)?: [A-Za-z.]+ error -?[0-9]+: .+\n");
+    return std::regex_match(text, format);
 }
 
 class OrvaneToolIntegrationTest : public testing::Test {
@@ -116,9 +131,9 @@ TEST_F(OrvaneToolIntegrationTest, secretsPassThroughByteForByte) {
     std::generate(random.begin(), random.end(), [&] { return static_cast<char>(generator()); });
     const std::string secret = std::string("\0head\n", 6) + random + std::string("tail\0", 5);
 
-    const ToolRun stored = keychain("store", "alice", {"--acl", "/bin/sh", "--acl", "/bin/true"}, secret);
+    const ToolRun stored =
+        keychain("store", "alice", {"--acl", "/bin/sh", "--acl", "/bin/true", "--timeout", "30"}, secret);
     EXPECT_EQ(stored.status, 0) << stored.err;
-    EXPECT_EQ(stored.out, "");
     EXPECT_EQ(stored.err, "");
 
     const ToolRun fetched = keychain("fetch", "alice", {"--acl", "/bin/true", "--acl", "/bin/sh"});
@@ -129,10 +144,47 @@ TEST_F(OrvaneToolIntegrationTest, secretsPassThroughByteForByte) {
     const std::string second("second\0", 7);
     EXPECT_EQ(keychain("replace", "alice", {}, second).status, 0);
     EXPECT_EQ(keychain("fetch", "alice").out, second);
-    EXPECT_EQ(keychain("replace", "alice", {}, "").status, 0);
+    // An empty secret is most likely a mistake: taken only when asked for.
+    for (const std::string action : {"store", "replace"}) {
+        const ToolRun refused = keychain(action, "alice", {}, "");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(isErrorLine(refused.err) && refused.err.find("--allow-empty") != std::string::npos)
+            << refused.err;
+    }
+    EXPECT_EQ(keychain("fetch", "alice").out, second);
+    EXPECT_EQ(keychain("replace", "alice", {"--allow-empty"}, "").status, 0);
     const ToolRun empty = keychain("fetch", "alice");
     EXPECT_EQ(empty.status, 0) << empty.err;
     EXPECT_EQ(empty.out, "");
+}
+
+TEST_F(OrvaneToolIntegrationTest, aTerminalIsPromptedForOneLineWithoutEcho) {
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        ::alarm(20);  // a tool that never prompts ends instead of keeping the test waiting
+        ::execl(ORVANE_TOOL_PATH, ORVANE_TOOL_PATH, "keychain", "store", "--account", "alice", "--service",
+                service_.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    std::string screen;  // everything the tool wrote to the terminal
+    char chunk[256];
+    ssize_t count = 0;
+    while (screen.find("Secret: ") == std::string::npos &&
+           (count = ::read(terminal, chunk, sizeof chunk)) > 0) {
+        screen.append(chunk, static_cast<std::size_t>(count));
+    }
+    EXPECT_EQ(::write(terminal, "hunter2\n", 8), 8);
+    while ((count = ::read(terminal, chunk, sizeof chunk)) > 0) {  // until the tool has closed the terminal
+        screen.append(chunk, static_cast<std::size_t>(count));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_EQ(screen, "Secret: \r\n");  // the prompt and the line break, never the secret
+    EXPECT_EQ(keychain("fetch", "alice").out, "hunter2");
 }
 
 TEST_F(OrvaneToolIntegrationTest, storingOverAnItemFailsWithOneLineAndKeepsIt) {
@@ -140,13 +192,10 @@ TEST_F(OrvaneToolIntegrationTest, storingOverAnItemFailsWithOneLineAndKeepsIt) {
 
     const ToolRun again = keychain("store", "alice", {}, "second");
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.out, "");
-    EXPECT_TRUE(isOneLine(again.err)) << again.err;
-    EXPECT_NE(
-        again.err.find("Seckeychain error -1: Error '-25299' saving key data for account: alice, service: " +
-                       service_),
-        std::string::npos)
-        << again.err;
+    EXPECT_EQ(again.err,
+              "orvane: Seckeychain error -1: Error '-25299' (the item exists) saving key data for "
+              "account: alice, service: " +
+                  service_ + "\n");
     EXPECT_EQ(keychain("fetch", "alice").out, "first");
 }
 
@@ -154,20 +203,19 @@ TEST_F(OrvaneToolIntegrationTest, aMissingItemHasItsOwnStatus) {
     const ToolRun missing = keychain("fetch", "alice");
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(missing.out, "");
-    EXPECT_TRUE(isOneLine(missing.err)) << missing.err;
-    EXPECT_NE(missing.err.find("TarvelOrvane.KeychainFetchError error 2"), std::string::npos) << missing.err;
+    EXPECT_TRUE(isErrorLine(missing.err)) << missing.err;
+    EXPECT_TRUE(missing.err.starts_with("orvane: TarvelOrvane.KeychainFetchError error 2: ")) << missing.err;
 
     ASSERT_EQ(keychain("store", "alice", {}, "short-lived").status, 0);
     EXPECT_EQ(keychain("remove", "alice").status, 0);
     EXPECT_EQ(keychain("fetch", "alice").status, 3);
-    EXPECT_EQ(keychain("remove", "alice").status, 0);  // nothing left: still a success
 
     // A wrongly protected item is another failure, not a missing one.
     ASSERT_EQ(keychain("store", "alice", {"--acl", "/bin/sh"}, "guarded").status, 0);
     const ToolRun foreign = keychain("fetch", "alice");
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_TRUE(isOneLine(foreign.err)) << foreign.err;
-    EXPECT_NE(foreign.err.find("TarvelOrvane.KeychainFetchError error 1"), std::string::npos) << foreign.err;
+    EXPECT_TRUE(isErrorLine(foreign.err)) << foreign.err;
+    EXPECT_TRUE(foreign.err.starts_with("orvane: TarvelOrvane.KeychainFetchError error 1: ")) << foreign.err;
     EXPECT_EQ(keychain("fetch", "alice", {"--bypassing-acl-checks"}).out, "guarded");
 }
 
@@ -179,15 +227,31 @@ TEST_F(OrvaneToolIntegrationTest, fetchOptionsMigrateOrReplaceAMissingItem) {
         keychain("fetch", "alice", {"--acl", "/bin/sh", "--migrating-from", "older:" + service_});
     EXPECT_EQ(migrated.status, 0) << migrated.err;
     EXPECT_EQ(migrated.out, "old secret");
+    // Written without --name, the new item has an empty label: said, not silent.
+    EXPECT_TRUE(isOneLine(migrated.err) && migrated.err.starts_with("orvane: warning: ")) << migrated.err;
     EXPECT_EQ(keychain("fetch", "older", {"--acl", "/bin/sh"}).out, "old secret");
     EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh"}).out, "old secret");
 
-    // Checked, an older item trusting an application the key does not name is refused; unchecked, it is
-    // copied.
-    EXPECT_EQ(keychain("fetch", "carol", {"--migrating-from", "older:" + service_}).status, 1);
-    const ToolRun insecure = keychain("fetch", "carol", {"--migrating-insecurely-from", "older:" + service_});
+    // The replacement file is read only when its bytes are needed: /proc/self/mem opens as a regular file
+    // but every read of it fails.
+    const std::vector<std::string> unreadable{"--replacing-with-file", "/proc/self/mem"};
+    EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh", unreadable[0], unreadable[1]}).out,
+              "old secret");
+
+    // Checked, an older item trusting an application the key does not name is refused (the replacement is
+    // not consulted); unchecked, it is copied.
+    const ToolRun refused =
+        keychain("fetch", "carol", {"--migrating-from", "older:" + service_, unreadable[0], unreadable[1]});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("KeychainFetchError error 1"), std::string::npos) << refused.err;
+    const ToolRun insecure =
+        keychain("fetch", "carol", {"--migrating-insecurely-from", "older:" + service_, "--name", "Carol"});
     EXPECT_EQ(insecure.status, 0) << insecure.err;
     EXPECT_EQ(insecure.out, "old secret");
+    EXPECT_EQ(insecure.err, "");
+    const ToolRun needed = keychain("fetch", "dave", unreadable);
+    EXPECT_EQ(needed.status, 1);
+    EXPECT_TRUE(needed.err.starts_with("orvane: NSPOSIXErrorDomain error 5: ")) << needed.err;
 
     const testsupport::TemporaryFolder folder;
     writeFile(folder.path() / "fresh", std::string("fresh\0bytes", 11));
@@ -199,28 +263,54 @@ TEST_F(OrvaneToolIntegrationTest, fetchOptionsMigrateOrReplaceAMissingItem) {
     EXPECT_EQ(keychain("fetch", "dave").out, std::string("fresh\0bytes", 11));
 }
 
-TEST(OrvaneToolCommandLineIntegrationTest, badCommandLinesExitTwoWithOneLine) {
+TEST(OrvaneToolCommandLineIntegrationTest, badCommandLinesOfEveryCommandExitTwoWithOneErrorLine) {
     const std::vector<std::vector<std::string>> badLines{
         {},
         {"keychain"},
         {"keychain", "frobnicate"},
         {"keychain", "fetch", "--account", "alice"},
         {"keychain", "fetch", "--account", "alice", "--service", "s", "--migrating-from", "no-colon"},
-        {"keychain", "fetch", "--account", "alice", "--service", "s", "--replacing-with-file",
-         "/nonexistent/file"},
+        {"keychain", "fetch", "--account", "alice", "--service", "s", "--migrating-from", ":"},
+        {"keychain", "fetch", "--account", "alice", "--service", "s", "--timeout", "0"},
+        {"keychain", "remove", "--account", "alice", "--service", "s", "--timeout", "soon"},
         {"keychain", "remove", "--account", "alice", "--service", "s", "--acl", "/bin/sh"},
         {"keychain", "store", "--account", "alice", "--service", "s", "stray"},
+        {"reachability", "--watch", "soon"},
+        {"reachability", "--watch", "-1"},
+        {"html", "--bogus"},
+        {"notify"},
+        {"notify", "--title", "T", "--after", "-1"},
     };
     for (const auto& line : badLines) {
         const ToolRun run = runOrvane(line, "", false);
         SCOPED_TRACE(testing::PrintToString(line));
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
-        EXPECT_TRUE(isOneLine(run.err)) << run.err;
+        EXPECT_TRUE(isErrorLine(run.err) && run.err.ends_with(" --help')\n")) << run.err;
     }
 }
 
-TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateWarnsInOneLineAndRejectsABadWatch) {
+TEST(OrvaneToolCommandLineIntegrationTest, replacementFilesAreRefusedBeforeTheKeychainIsAsked) {
+    const testsupport::TemporaryFolder folder;
+    writeFile(folder.path() / "big", "");
+    std::filesystem::resize_file(folder.path() / "big", 16 * 1024 * 1024 + 1);
+    // A missing and an unreadable file end alike; so do files that are no regular files or too large.
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/file", "could not open"},
+        {"/bin/sh/below", "could not open"},
+        {"/dev/zero", "not a regular file"},
+        {(folder.path() / "big").string(), "larger than 16 MiB"},
+    };
+    for (const auto& [file, why] : cases) {
+        const ToolRun run = runOrvane(
+            {"keychain", "fetch", "--account", "alice", "--service", "s", "--replacing-with-file", file}, "",
+            false);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(isErrorLine(run.err) && run.err.find(why) != std::string::npos) << run.err;
+    }
+}
+
+TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateAndWarnsInOneLine) {
     ::setenv("GIO_USE_NETWORK_MONITOR", "base", 1);  // GIO's monitor that can report no change
     const ToolRun run = runOrvane({"reachability", "--watch", "0.1"}, "", false);
     ::unsetenv("GIO_USE_NETWORK_MONITOR");
@@ -228,21 +318,15 @@ TEST(OrvaneToolCommandLineIntegrationTest, reachabilityPrintsTheStateWarnsInOneL
     EXPECT_EQ(run.out, "reachable\n");
     EXPECT_TRUE(isOneLine(run.err) && run.err.starts_with("orvane: Received notification error: "))
         << run.err;
-    for (const std::string watch : {"soon", "-1"}) {
-        const ToolRun bad = runOrvane({"reachability", "--watch", watch}, "", false);
-        EXPECT_EQ(bad.status, 2);
-        EXPECT_TRUE(bad.out.empty() && isOneLine(bad.err)) << bad.err;
-    }
 }
 
 TEST(OrvaneToolCommandLineIntegrationTest, aFetchWithoutStandardOutputIsRefusedBeforeReadingTheSecret) {
     // Otherwise the first descriptor the libraries open would take number 1
     // and receive the secret.
-    const ToolRun run =
-        runOrvane({"keychain", "fetch", "--account", "alice", "--service", "com.orvane.tests.tool"}, "", true, true);
+    const ToolRun run = runOrvane(
+        {"keychain", "fetch", "--account", "alice", "--service", "com.orvane.tests.tool"}, "", true, true);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(isOneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
+    EXPECT_TRUE(isErrorLine(run.err) && run.err.find("standard output") != std::string::npos) << run.err;
 }
 
 TEST(OrvaneToolCommandLineIntegrationTest, helpListsTheExitStatuses) {
@@ -253,19 +337,38 @@ TEST(OrvaneToolCommandLineIntegrationTest, helpListsTheExitStatuses) {
         EXPECT_NE(help.out.find("Exit status:"), std::string::npos) << help.out;
         EXPECT_NE(help.out.find("3  no such item"), std::string::npos) << help.out;
     }
-    EXPECT_NE(runOrvane({"keychain", "fetch", "--help"}, "", false).out.find("--migrating-insecurely-from"),
-              std::string::npos);
+    const ToolRun version = runOrvane({"--version"}, "", false);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("orvane [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
 }
 
 TEST(OrvaneToolCommandLineIntegrationTest, anUnreachableKeychainIsAFailureNotAMissingItem) {
+    const std::string unreachable =
+        "orvane: Seckeychain error -1: Error '-25291' (no Secret Service on the "
+        "session bus) retrieving key data for account: alice, service: s\n";
     const ToolRun run = runOrvane({"keychain", "fetch", "--account", "alice", "--service", "s"}, "", false);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(isOneLine(run.err)) << run.err;
-    EXPECT_TRUE(run.err.starts_with("orvane: Seckeychain error -1: Error '-25291'")) << run.err;
+    EXPECT_EQ(run.err, unreachable);
+
+    // A bus that takes the connection and never answers: the given bound ends the wait, long before the
+    // default one would (runOrvane gives up on the tool after 5 s).
+    const testsupport::TemporaryFolder folder;
+    sockaddr_un address{AF_UNIX, {}};
+    const std::string path = (folder.path() / "silent-bus").string();
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    const int silentBus = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::bind(silentBus, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(silentBus, 4), 0);
+    const ToolRun silent =
+        runOrvane({"keychain", "fetch", "--account", "alice", "--service", "s", "--timeout", "0.2"}, "", true,
+                  false, "unix:path=" + path);
+    ::close(silentBus);
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_EQ(silent.err, unreachable);
 }
 
-TEST(OrvaneToolCommandLineIntegrationTest, htmlPrintsRunsOrMarkupAndRefusesBadInput) {
+TEST(OrvaneToolCommandLineIntegrationTest, htmlPrintsRunsOrMarkupAndRefusesInvalidText) {
     const ToolRun runs =
         runOrvane({"html", "--font", "Cantarell:11", "--css", "b { color: #0a0 }"}, "Hi <b>you</b>", false);
     EXPECT_EQ(runs.status, 0) << runs.err;
@@ -280,27 +383,16 @@ TEST(OrvaneToolCommandLineIntegrationTest, htmlPrintsRunsOrMarkupAndRefusesBadIn
     const ToolRun invalid = runOrvane({"html"}, "caf\xC3", false);
     EXPECT_EQ(invalid.status, 1);
     EXPECT_TRUE(isOneLine(invalid.err)) << invalid.err;
-    for (const std::vector<std::string>& line : {std::vector<std::string>{"html", "--font", "NoSize"},
-                                                 std::vector<std::string>{"html", "--bogus"}}) {
-        const ToolRun bad = runOrvane(line, "", false);
-        EXPECT_EQ(bad.status, 2);
-        EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
-    }
+    EXPECT_EQ(runOrvane({"html", "--font", "NoSize"}, "", false).status, 2);
 }
 
 }  // namespace
 
-TEST(OrvaneToolCommandLineIntegrationTest, notifyWithoutASessionBusFailsAndRefusesBadLines) {
+TEST(OrvaneToolCommandLineIntegrationTest, notifyWithoutASessionBusFails) {
     const ToolRun dropped = runOrvane({"notify", "--title", "T", "--wait"}, "", false);
     EXPECT_EQ(dropped.status, 1);
     EXPECT_EQ(dropped.out, "");
     // The library's one log line, then the tool's.
     EXPECT_TRUE(dropped.err.ends_with("\norvane notify: no notification server took the notification\n"))
         << dropped.err;
-    for (const std::vector<std::string>& line :
-         {std::vector<std::string>{"notify"}, std::vector<std::string>{"notify", "--title", "T", "--after", "-1"}}) {
-        const ToolRun bad = runOrvane(line, "", false);
-        EXPECT_EQ(bad.status, 2);
-        EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
-    }
 }

@@ -1,8 +1,10 @@
 #include "orvane/CommandLine.hpp"
 
+#include "orvane/FailureReport.hpp"
+
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <string>
 
@@ -16,13 +18,22 @@ std::string requireItemAddress(const std::string& value) {
 }
 
 CLI::App* addAction(CLI::App& keychain, const char* name, const char* description, KeychainRequest& request,
-                    KeychainRequest::Action action) {
+                    KeychainRequest::Action action, double& timeoutSeconds) {
     CLI::App* command = keychain.add_subcommand(name, description);
     command->footer(exitStatusHelp());
     command->add_option("--account", request.account, "the item's account")->required();
     command->add_option("--service", request.service, "the item's service")->required();
+    command
+        ->add_option("--timeout", timeoutSeconds,
+                     "give up each keychain call, an unlock prompt included, after this long (default 10)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.001, 86400.0));
     command->callback([&request, action] { request.action = action; });
     return command;
+}
+
+void addSecretOptions(CLI::App& command, KeychainRequest& request) {
+    command.add_flag("--allow-empty", request.allowEmpty, "accept an empty secret");
 }
 
 void addProtectionOptions(CLI::App& command, KeychainRequest& request) {
@@ -44,9 +55,11 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     std::string migratingFrom;
     std::string migratingInsecurelyFrom;
     std::string replacingWithFile;
+    double timeoutSeconds = 0;
 
     CLI::App app("The TarvelOrvane library's families from the command line.", "orvane");
     app.footer(exitStatusHelp());
+    app.set_version_flag("--version", "orvane " ORVANE_TOOL_VERSION);
     app.require_subcommand(1);
     CLI::App* keychain = app.add_subcommand("keychain", "store, fetch, replace or remove a secret");
     for (const CommandSummary& command : otherCommands) {
@@ -57,14 +70,16 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
 
     using Action = KeychainRequest::Action;
     CLI::App* store = addAction(*keychain, "store", "store the secret read from stdin as a new item", request,
-                                Action::store);
+                                Action::store, timeoutSeconds);
     addProtectionOptions(*store, request);
+    addSecretOptions(*store, request);
     CLI::App* replace =
         addAction(*keychain, "replace", "delete the item, then store the secret read from stdin", request,
-                  Action::replace);
+                  Action::replace, timeoutSeconds);
     addProtectionOptions(*replace, request);
-    CLI::App* fetch =
-        addAction(*keychain, "fetch", "write the item's secret to stdout", request, Action::fetch);
+    addSecretOptions(*replace, request);
+    CLI::App* fetch = addAction(*keychain, "fetch", "write the item's secret to stdout", request,
+                                Action::fetch, timeoutSeconds);
     addProtectionOptions(*fetch, request);
     CLI::Option* migrating = fetch
                                  ->add_option("--migrating-from", migratingFrom,
@@ -80,18 +95,19 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     CLI::Option* replacing =
         fetch
             ->add_option("--replacing-with-file", replacingWithFile,
-                         "when missing or trusting a foreign application, store this file's bytes")
-            ->type_name("FILE")
-            ->check(CLI::Validator(CLI::ExistingFile).description(""));
+                         "when missing or trusting a foreign application, store this file's bytes "
+                         "(a regular file of at most 16 MiB, read only then)")
+            ->type_name("FILE");
     fetch->add_flag("--bypassing-acl-checks", request.bypassingACLChecks,
                     "read without comparing the item's trusted applications with --acl");
-    addAction(*keychain, "remove", "delete the item (a missing item is no failure)", request, Action::remove);
+    addAction(*keychain, "remove", "delete the item (a missing item is no failure)", request, Action::remove,
+              timeoutSeconds);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, out, err);  // --help
+            app.exit(error, out, err);  // --help, --version
             return {std::nullopt, ExitStatus::success};
         }
         std::string message = error.what();
@@ -102,9 +118,9 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
                 break;
             }
         }
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        err << "orvane: " << message << " (see 'orvane --help')\n";
-        return {std::nullopt, ExitStatus::usage};
+        const FailureReport report = FailureReport::commandLine("orvane", message);
+        err << report.line << '\n';
+        return {std::nullopt, report.status};
     }
 
     if (migrating->count() > 0) {
@@ -112,6 +128,9 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     }
     if (migratingInsecurely->count() > 0) {
         request.migratingInsecurelyFrom = ItemAddress::parse(migratingInsecurelyFrom);
+    }
+    if (timeoutSeconds > 0) {
+        request.timeout = std::chrono::milliseconds(std::llround(timeoutSeconds * 1000));
     }
     if (replacing->count() > 0) {
         request.replacingWithFile = replacingWithFile;

@@ -1,10 +1,9 @@
 #include "orvane/CommandParsing.hpp"
 
 #include "orvane/ExitStatus.hpp"
+#include "orvane/FailureReport.hpp"
 
-#include <algorithm>
 #include <iostream>
-#include <string>
 
 namespace orvane::cli {
 
@@ -17,10 +16,9 @@ std::optional<int> parseCommand(CLI::App& app, int argc, char** argv) {
             app.exit(error, std::cout, std::cerr);  // --help
             return static_cast<int>(ExitStatus::success);
         }
-        std::string message = error.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        std::cerr << app.get_name() << ": " << message << " (see '" << app.get_name() << " --help')\n";
-        return static_cast<int>(ExitStatus::usage);
+        const FailureReport report = FailureReport::commandLine(app.get_name(), error.what());
+        std::cerr << report.line << '\n';
+        return static_cast<int>(report.status);
     }
 }
 

@@ -3,9 +3,9 @@
 //
 // parseCommand(app, argc, argv) parses; on --help it prints the help on
 // standard output and gives ExitStatus::success, on a command line it cannot
-// understand it prints one line on standard error
-// ("<app name>: <what is wrong> (see '<app name> --help')") and gives
-// ExitStatus::usage. Nothing when the command line was read: go on.
+// understand it prints one line on standard error in the tool's one format
+// ("<app name>: orvane.ToolError error 1: <what is wrong> (see '<app name>
+// --help')", see FailureReport) and gives ExitStatus::usage. Nothing when the command line was read: go on.
 //
 //   CLI::App app("Prints the host facts.", "orvane system");
 //   if (const auto status = parseCommand(app, argc, argv)) return *status;

@@ -2,7 +2,7 @@
 // explanations for --help.
 //
 //   0  success
-//   1  the keychain or the file system reported an error
+//   1  the keychain or the file system reported an error, or the input was refused
 //   2  the command line could not be understood
 //   3  no such item (and nothing could be migrated or stored in its place)
 //
@@ -21,7 +21,7 @@ enum class ExitStatus { success = 0, failure = 1, usage = 2, itemNotFound = 3 };
 inline std::string exitStatusHelp() {
     return "Exit status:\n"
            "  0  success\n"
-           "  1  the keychain or the file system reported an error (one line on stderr)\n"
+           "  1  the keychain or the file system reported an error, or the input was refused\n"
            "  2  the command line could not be understood\n"
            "  3  no such item, and nothing could be migrated or stored in its place\n";
 }

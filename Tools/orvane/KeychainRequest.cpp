@@ -17,7 +17,7 @@ KeychainKey makeKey(const ItemAddress& address, const KeychainRequest& request) 
 
 std::optional<ItemAddress> ItemAddress::parse(std::string_view text) {
     const auto separator = text.find(':');
-    if (separator == std::string_view::npos) {
+    if (separator == std::string_view::npos || separator == 0 || separator + 1 == text.size()) {
         return std::nullopt;
     }
     return ItemAddress{std::string(text.substr(0, separator)), std::string(text.substr(separator + 1))};

@@ -13,7 +13,9 @@
 #pragma once
 
 #include "Keychain/KeychainKey.hpp"
+#include "Keychain/SecKeychainProxy.hpp"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +28,8 @@ struct ItemAddress {
     std::string account;
     std::string service;
 
-    // parse: "ACCOUNT:SERVICE" split at the first ':'; nothing without one.
+    // parse: "ACCOUNT:SERVICE" split at the first ':'; nothing without one,
+    // or when either part is empty.
     static std::optional<ItemAddress> parse(std::string_view text);
 
     friend bool operator==(const ItemAddress&, const ItemAddress&) = default;
@@ -41,6 +44,10 @@ struct KeychainRequest {
     std::string name;
     std::string descriptor;
     std::vector<std::string> aclPaths;
+    // The bound of each keychain call.
+    std::chrono::milliseconds timeout = SecKeychainProxy::defaultTimeout;
+    // store, replace: whether an empty secret is accepted.
+    bool allowEmpty = false;
 
     // Fetch options.
     std::optional<ItemAddress> migratingFrom;

@@ -10,9 +10,9 @@
 //
 // Each command's header says its options and exit statuses. For the keychain,
 // secrets travel through stdin (store, replace) and stdout (fetch) as raw
-// bytes. Every failure is one line on stderr. Exit statuses: 0 success,
-// 1 failure, 2 bad command line, 3 no such item.
-#include "Keychain/Keychain.hpp"
+// bytes. Every failure is one line on stderr, in one format (FailureReport).
+// Exit statuses: 0 success, 1 failure, 2 bad command line, 3 no such item.
+#include "Keychain/SecKeychainProxy.hpp"
 #include "orvane/CommandLine.hpp"
 #include "orvane/FailureReport.hpp"
 #include "orvane/HTMLCommand.hpp"
@@ -26,8 +26,8 @@
 
 #include <unistd.h>
 
-#include <exception>
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -44,7 +44,8 @@ constexpr Command commands[] = {
     {{"reachability", "print whether the network is reachable, and watch it change"},
      orvane::cli::runReachabilityCommand},
     {{"http", "fetch a URL and print the body"}, orvane::cli::runHTTPCommand},
-    {{"notify", "post a desktop notification, and wait for the user's answer"}, orvane::cli::runNotifyCommand},
+    {{"notify", "post a desktop notification, and wait for the user's answer"},
+     orvane::cli::runNotifyCommand},
     {{"html", "print HTML styled text as runs, or as Pango markup"}, orvane::cli::runHTMLCommand},
 };
 
@@ -69,16 +70,13 @@ int main(int argc, char** argv) {
         return static_cast<int>(parsed.status);
     }
     if (parsed.request->action == KeychainRequest::Action::fetch && !streams.outputWritable) {
-        std::cerr << "orvane: standard output is not open for writing; refusing to fetch a secret\n";
-        return static_cast<int>(ExitStatus::failure);
-    }
-    try {
-        orvane::Keychain keychain;
-        runKeychainCommand(keychain, *parsed.request, STDIN_FILENO, STDOUT_FILENO);
-        return static_cast<int>(ExitStatus::success);
-    } catch (const std::exception& error) {
-        const FailureReport report = FailureReport::from(error);
+        const FailureReport report = FailureReport::from(
+            toolError(ToolFailure::outputNotWritable,
+                      "standard output is not open for writing; refusing to fetch a secret"));
         std::cerr << report.line << '\n';
         return static_cast<int>(report.status);
     }
+    return runKeychainCommand(*parsed.request,
+                              std::make_shared<orvane::SecKeychainProxy>(parsed.request->timeout),
+                              STDIN_FILENO, STDOUT_FILENO, std::cerr);
 }
