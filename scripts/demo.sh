@@ -40,8 +40,8 @@ keychain_tour() {
   show "printf 'old password' | orvane keychain store --account alice --service com.orvane.demo.legacy --acl /bin/sh"
   printf 'old password' | "$orvane" keychain store --account alice --service com.orvane.demo.legacy --acl /bin/sh
 
-  show "orvane keychain fetch --account alice --service com.orvane.demo.v2 --acl /bin/sh --migrating-from alice:com.orvane.demo.legacy"
-  "$orvane" keychain fetch --account alice --service com.orvane.demo.v2 --acl /bin/sh \
+  show "orvane keychain fetch --account alice --service com.orvane.demo.v2 --name 'Demo vault' --acl /bin/sh --migrating-from alice:com.orvane.demo.legacy"
+  "$orvane" keychain fetch --account alice --service com.orvane.demo.v2 --name 'Demo vault' --acl /bin/sh \
     --migrating-from alice:com.orvane.demo.legacy
   echo
 
