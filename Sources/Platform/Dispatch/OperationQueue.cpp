@@ -81,6 +81,13 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     bool scheduling = false;     // a pass is running
     bool scheduleAgain = false;  // and another was asked for meanwhile
 
+    // Used only by the one running pass; kept to reuse their storage.
+    std::vector<Started> batch;
+    std::vector<std::pair<bool, bool>> flags;  // finished, ready
+    std::vector<Started> toStart;
+    std::vector<std::shared_ptr<Entry>> toDrop;
+    std::vector<std::shared_ptr<Entry>> putBack;
+
     static bool listed(const Entry& entry) { return entry.self != nullptr; }
 
     // Whether a waiter may now be done: only then is it woken.
@@ -184,7 +191,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // may be more to start at once.
     bool schedulePass(Started* next) {
         while (true) {
-            std::vector<Started> batch;
+            batch.clear();
             {
                 const std::lock_guard lock(mutex);
                 std::size_t room = maxConcurrent < 0 ? candidates.size()
@@ -205,20 +212,19 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             if (batch.empty()) {
                 return false;
             }
-            std::vector<std::pair<bool, bool>> flags;  // finished, ready
-            flags.reserve(batch.size());
+            flags.clear();
             for (const auto& [entry, operation] : batch) {
                 const bool isFinished = operation->isFinished();
                 flags.emplace_back(isFinished, !isFinished && operation->isReady());
             }
 
-            std::vector<Started> toStart;
-            std::vector<std::shared_ptr<Entry>> toDrop;
+            toStart.clear();
+            toDrop.clear();
             bool stalled = false;
             {
                 const std::lock_guard lock(mutex);
                 // Those still startable but without room go back to the front, in order.
-                std::vector<std::shared_ptr<Entry>> putBack;
+                putBack.clear();
                 bool progress = false;  // false when all that is left only waits for room
                 for (std::size_t i = 0; i < batch.size(); ++i) {
                     auto& [entry, operation] = batch[i];
@@ -244,6 +250,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                 }
                 candidates.insert(candidates.begin(), std::make_move_iterator(putBack.begin()),
                                   std::make_move_iterator(putBack.end()));
+                putBack.clear();
                 if (!progress) {
                     stalled = true;
                 }
@@ -252,6 +259,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             for (const auto& entry : toDrop) {
                 finish(*entry);
             }
+            toDrop.clear();
             for (auto& started : toStart) {
                 if (next != nullptr && next->first == nullptr) {
                     *next = std::move(started);
@@ -261,6 +269,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                     state->run(std::move(started));
                 });
             }
+            toStart.clear();
             if (stalled) {
                 return false;  // the running operations' finishes schedule the rest
             }
