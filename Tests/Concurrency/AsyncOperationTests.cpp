@@ -48,15 +48,6 @@ using Log = std::vector<std::string>;
 
 }  // namespace
 
-TEST(AsyncOperationState, rawValuesAreTheCaseNamesExactly) {
-    for (State state : {State::Ready, State::Executing, State::Finished}) {
-        EXPECT_EQ(AsyncOperation::fromRawValue(AsyncOperation::rawValue(state)), state);
-    }
-    EXPECT_EQ(AsyncOperation::rawValue(State::Executing), "Executing");
-    EXPECT_EQ(AsyncOperation::fromRawValue("executing"), std::nullopt);
-    EXPECT_EQ(AsyncOperation::fromRawValue("isFinished"), std::nullopt);
-}
-
 TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
     Work operation;
     Notifications notifications(operation);
@@ -66,6 +57,9 @@ TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
     EXPECT_EQ(operation.mainCalls, 1);
     EXPECT_TRUE(operation.isExecuting());
     EXPECT_FALSE(operation.isReady());
+    EXPECT_EQ(AsyncOperation::rawValue(operation.state()), "Executing");
+    EXPECT_EQ(AsyncOperation::fromRawValue("Finished"), State::Finished);
+    EXPECT_EQ(AsyncOperation::fromRawValue("executing"), std::nullopt) << "the case names exactly";
     EXPECT_FALSE(operation.isFinished());
 
     operation.setState(State::Finished);  // the subclass's completion

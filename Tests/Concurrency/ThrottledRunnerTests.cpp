@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -13,141 +12,133 @@
 #include <vector>
 
 using orvane::DispatchQueue;
+using orvane::DispatchSemaphore;
 using orvane::ThrottledRunner;
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 namespace {
 
-// Records which blocks ran, when, and on which thread.
+// Records the ids of the blocks that ran, and on which thread.
 class Recorder {
 public:
     std::function<void()> block(int id) {
         return [this, id] {
-            std::lock_guard lock(mutex_);
-            runs_.push_back({id, Clock::now(), std::this_thread::get_id()});
+            const std::lock_guard lock(mutex_);
+            runs_.emplace_back(id, std::this_thread::get_id());
         };
     }
-    struct Run {
-        int id;
-        Clock::time_point at;
-        std::thread::id thread;
-    };
-    std::vector<Run> runs() const {
-        std::lock_guard lock(mutex_);
-        return runs_;
-    }
-    bool waitForRuns(std::size_t count, std::chrono::milliseconds limit = 10s) const {
-        const auto deadline = Clock::now() + limit;
-        while (runs().size() < count && Clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
+    std::vector<int> ids() const {
+        const std::lock_guard lock(mutex_);
+        std::vector<int> ids;
+        for (const auto& run : runs_) {
+            ids.push_back(run.first);
         }
-        return runs().size() >= count;
+        return ids;
+    }
+    std::thread::id thread(std::size_t run) const {
+        const std::lock_guard lock(mutex_);
+        return runs_.at(run).second;
     }
 
 private:
     mutable std::mutex mutex_;
-    std::vector<Run> runs_;
+    std::vector<std::pair<int, std::thread::id>> runs_;
 };
 
-std::shared_ptr<DispatchQueue> serialQueue() {
-    return DispatchQueue::create("com.orvane.tests.throttled");
-}
+// A serial queue kept busy until `release` is signalled, so that what the
+// runner submits waits behind it, in order.
+struct HeldQueue {
+    HeldQueue() {
+        queue->async([this] { release.wait(); });
+    }
+    // Lets the queue go and returns once everything submitted so far has run.
+    void drain() {
+        release.signal();
+        queue->sync([] {});
+    }
+    std::shared_ptr<DispatchQueue> queue = DispatchQueue::create("com.orvane.tests.throttled");
+    DispatchSemaphore release{0};
+};
 
 }  // namespace
 
-TEST(ThrottledRunner, aBurstRunsOnlyTheLastBlockOneDelayAfterTheLastCall) {
+TEST(ThrottledRunner, ofABurstOnlyTheLastBlockRunsAndAReplacedBlockIsLetGo) {
     auto runner = ThrottledRunner::create();
-    auto queue = serialQueue();
+    HeldQueue held;
     Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(1), queue);
-    std::this_thread::sleep_for(50ms);
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(2), queue);
-    std::this_thread::sleep_for(50ms);
-    const auto lastCall = Clock::now();
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(3), queue);
+    auto captured = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = captured;
+    runner->runIgnoringPendingBlocksAfterDelay(3600, [captured = std::move(captured)] {}, held.queue);
     EXPECT_TRUE(runner->isPending());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(300ms);  // room for a wrongly surviving earlier block
-    const auto runs = recorder.runs();
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].id, 3);
-    EXPECT_GE(runs[0].at - lastCall, 400ms);
-    EXPECT_FALSE(runner->isPending());  // cleared once the block has run
-
-    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(4), queue);
-    ASSERT_TRUE(recorder.waitForRuns(2));
-    EXPECT_EQ(recorder.runs()[1].id, 4);
-}
-
-TEST(ThrottledRunner, aShorterLaterDelayReplacesALongerOne) {
-    auto runner = ThrottledRunner::create();
-    Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.5, recorder.block(1), serialQueue());
-    runner->runIgnoringPendingBlocksAfterDelay(0.05, recorder.block(2), serialQueue());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(700ms);
-    ASSERT_EQ(recorder.runs().size(), 1u);
-    EXPECT_EQ(recorder.runs()[0].id, 2);
+    for (int id = 1; id <= 3; ++id) {  // a shorter later delay replaces a longer one
+        runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(id), held.queue);
+    }
+    EXPECT_TRUE(watch.expired()) << "the hour-long block was released when replaced";
+    EXPECT_TRUE(recorder.ids().empty()) << "never inside the call";
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{3}));
+    EXPECT_FALSE(runner->isPending()) << "cleared once the block has run";
 }
 
 TEST(ThrottledRunner, cancelDropsThePendingBlockAndIsHarmlessWhenIdle) {
     auto runner = ThrottledRunner::create();
+    HeldQueue held;
     Recorder recorder;
     runner->cancel();
-    EXPECT_FALSE(runner->isPending());
-    runner->runIgnoringPendingBlocksAfterDelay(0.1, recorder.block(1), serialQueue());
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
     runner->cancel();
     EXPECT_FALSE(runner->isPending());
-    std::this_thread::sleep_for(400ms);
-    EXPECT_TRUE(recorder.runs().empty());
+    held.drain();
+    EXPECT_TRUE(recorder.ids().empty());
 }
 
 TEST(ThrottledRunner, aPendingBlockOutlivesItsRunnerWithoutKeepingItAlive) {
     auto runner = ThrottledRunner::create();
     std::weak_ptr<ThrottledRunner> weak = runner;
+    HeldQueue held;
     Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.1, recorder.block(1), serialQueue());
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
     runner.reset();
     EXPECT_TRUE(weak.expired());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(recorder.runs().size(), 1u);
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{1}));
 }
 
 TEST(ThrottledRunner, runsOnTheNamedQueueOrElseOnTheGlobalQueue) {
     auto runner = ThrottledRunner::create();
     Recorder recorder;
     runner->runIgnoringPendingBlocksAfterDelay(0.01, recorder.block(1), DispatchQueue::main());
-    ASSERT_TRUE(orvane::MainLoop::runUntil([&] { return !recorder.runs().empty(); }, 10s));
-    EXPECT_EQ(recorder.runs()[0].thread, std::this_thread::get_id());  // the main queue's thread
+    ASSERT_TRUE(orvane::MainLoop::runUntil([&] { return recorder.ids().size() == 1; }, 10s));
+    EXPECT_EQ(recorder.thread(0), std::this_thread::get_id());  // the main queue's thread
 
     runner->runIgnoringPendingBlocksAfterDelay(0.01, recorder.block(2));
-    ASSERT_TRUE(recorder.waitForRuns(2));  // nobody pumps the main loop: a pool thread ran it
-    EXPECT_NE(recorder.runs()[1].thread, std::this_thread::get_id());
-}
-
-TEST(ThrottledRunner, aRunningBlockClearsTheItemOfACallMadeWhileItRan) {
-    auto runner = ThrottledRunner::create();
-    orvane::DispatchSemaphore started(0);
-    orvane::DispatchSemaphore release(0);
-    Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(
-        0,
-        [&] {
-            started.signal();
-            release.wait();
-        },
-        serialQueue());
-    started.wait();
-    runner->runIgnoringPendingBlocksAfterDelay(1.0, recorder.block(2), serialQueue());
-    EXPECT_TRUE(runner->isPending());
-    release.signal();
-    const auto deadline = Clock::now() + 10s;
-    while (runner->isPending() && Clock::now() < deadline) {
+    // Only pool threads run it: this thread just checks, without iterating the main context.
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (recorder.ids().size() < 2 && std::chrono::steady_clock::now() < limit) {
         std::this_thread::sleep_for(1ms);
     }
-    EXPECT_FALSE(runner->isPending());  // the first block's clearing step took the new item
-    runner->cancel();                   // so this no longer reaches it
-    EXPECT_TRUE(recorder.waitForRuns(1));
+    ASSERT_EQ(recorder.ids().size(), 2U);
+    EXPECT_NE(recorder.thread(1), std::this_thread::get_id());
+}
+
+TEST(ThrottledRunner, aCallRacingTheClearingStepOfARunningBlockStillRunsItsBlock) {
+    // The running block's clearing step takes the new call's item out of the
+    // runner; that item must still run.
+    auto runner = ThrottledRunner::create();
+    auto queue = DispatchQueue::create("com.orvane.tests.throttled");
+    DispatchSemaphore started(0), release(0);
+    HeldQueue held;
+    Recorder recorder;
+    auto first = [&] {
+        started.signal();
+        release.wait();
+    };
+    runner->runIgnoringPendingBlocksAfterDelay(0, first, queue);
+    started.wait();
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(2), held.queue);
+    release.signal();
+    queue->sync([] {});  // the first block and its clearing step have run
+    EXPECT_FALSE(runner->isPending());
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{2}));
 }

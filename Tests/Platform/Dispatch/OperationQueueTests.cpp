@@ -139,7 +139,10 @@ TEST(OperationQueue, startsAnOperationOnlyOnceItIsReadyAndDropsOneFinishedBefore
     skipped->readyGate = false;
     queue->addOperation(waiting);
     queue->addOperation(skipped);
+    queue->addOperation(waiting);  // an operation joins one queue once
+    OperationQueue::create()->addOperation(waiting);
     EXPECT_FALSE(waiting->started.wait(50ms));
+    EXPECT_EQ(queue->operationCount(), 2U);
     skipped->finish();  // as a cancelled asynchronous operation does
     EXPECT_EQ(queue->operationCount(), 1U);
     waiting->becomeReady();
@@ -153,18 +156,24 @@ TEST(OperationQueue, honoursTheMaximumConcurrency) {
     auto queue = OperationQueue::create();
     queue->setMaxConcurrentOperationCount(2);
     std::atomic<int> inside = 0, peak = 0, ran = 0;
+    DispatchSemaphore secondStarted(0);
     for (int i = 0; i < 8; ++i) {
-        queue->addOperation(std::make_shared<BlockOperation>([&] {
+        queue->addOperation(std::make_shared<BlockOperation>([&, i] {
             const int now = ++inside;
             for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
             }
-            std::this_thread::sleep_for(5ms);
+            if (i == 0) {
+                EXPECT_TRUE(secondStarted.wait(10s)) << "the first two overlap only if two may run";
+            } else if (i == 1) {
+                secondStarted.signal();
+            }
+            std::this_thread::sleep_for(2ms);
             --inside;
             ++ran;
         }));
     }
     queue->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(peak, 2) << "two at a time, and they do overlap";
+    EXPECT_EQ(peak, 2);
     EXPECT_EQ(ran, 8);
 
     auto serial = OperationQueue::create();
