@@ -99,5 +99,6 @@ TEST(ServiceTimer, aStartedTimerKeepsItselfAliveUntilStopped) {
     ASSERT_TRUE(runUntil([&] { return firings >= 2; }, 10s));
     weak.lock()->stop();
     EXPECT_TRUE(runUntil([&] { return weak.expired(); }, 10s));
-    EXPECT_TRUE(std::weak_ptr<ServiceTimer>(ServiceTimer::create(interval)).expired()) << "never started";
+    weak = ServiceTimer::create(interval);
+    EXPECT_TRUE(weak.expired()) << "one never started keeps nothing alive";
 }
