@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -45,9 +46,7 @@ TEST(MainQueue, runsBlocksInSubmissionOrderOnTheThreadIteratingTheContext) {
     EXPECT_TRUE(runUntil([&] { return submitted && order.size() == 101; }, 10s));
     producer.join();
     std::vector<int> expected(101);
-    for (int i = 0; i <= 100; ++i) {
-        expected[static_cast<std::size_t>(i)] = i;
-    }
+    std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(order, expected);
     EXPECT_EQ(offThread, 0);
 }
