@@ -25,22 +25,15 @@ bool drainMainQueue() {
     return orvane::MainLoop::runUntil([&] { return *done; }, std::chrono::seconds(10));
 }
 
-// "A1" for callback A receiving 1.
-std::string call(char callback, int value) {
-    std::string text(1, callback);
-    text.append(std::to_string(value));
-    return text;
-}
-
 }  // namespace
 
 TEST(Observable, deliversEachFireInOrderToEveryCallbackInRegistrationOrder) {
     auto observable = Observable<int>::create();
     std::vector<std::string> calls;
     observable->fire(1);  // the list is read when the delivery runs, not at fire
-    observable->observe([&](int value) { calls.push_back(call('A', value)); });
-    observable->observe([&](int value) { calls.push_back(call('B', value)); });
-    auto twice = [&](int value) { calls.push_back(call('C', value)); };
+    observable->observe([&](int value) { calls.push_back("A" + std::to_string(value)); });
+    observable->observe([&](int value) { calls.push_back("B" + std::to_string(value)); });
+    auto twice = [&](int value) { calls.push_back("C" + std::to_string(value)); };
     observable->observe(twice);
     observable->observe(twice);
     observable->fire(2);

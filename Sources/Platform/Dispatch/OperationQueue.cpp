@@ -82,6 +82,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     bool scheduleAgain = false;  // and another was asked for meanwhile
 
     // Used only by the one running pass; kept to reuse their storage.
+    // Touched with the lock held, or by the pass alone between its rounds.
     std::vector<Started> batch;
     std::vector<std::pair<bool, bool>> flags;  // finished, ready
     std::vector<Started> toStart;
@@ -167,95 +168,49 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // has an earlier one set aside would break the order. A request that
     // comes while a pass runs makes that pass go round again.
     // `next`: where the first operation to start goes instead of the pool.
+    //
+    // A round takes candidates in order while the limit leaves room, reads
+    // their flags without the lock, then under it starts the ready ones,
+    // drops the finished ones and sets aside the others until their next
+    // readiness change. The pass ends, under the lock, once a round takes
+    // nothing and no request came meanwhile.
     void schedule(Started* next = nullptr) {
-        {
-            const std::lock_guard lock(mutex);
-            if (scheduling) {
-                scheduleAgain = true;
-                return;
-            }
-            scheduling = true;
+        std::unique_lock lock(mutex);
+        if (scheduling) {
+            scheduleAgain = true;
+            return;
         }
+        scheduling = true;
         while (true) {
-            const bool more = schedulePass(next);
-            const std::lock_guard lock(mutex);
-            if (!more && !scheduleAgain) {
+            scheduleAgain = false;
+            std::size_t room = maxConcurrent < 0 ? candidates.size()
+                               : hasRoomLocked() ? static_cast<std::size_t>(maxConcurrent) - executing
+                                                 : 0;
+            while (room > 0 && !candidates.empty()) {
+                std::shared_ptr<Entry> entry = std::move(candidates.front());
+                candidates.pop_front();
+                if (!listed(*entry) || entry->started) {
+                    continue;  // finished since it was offered
+                }
+                entry->recheck = false;
+                std::shared_ptr<Operation> operation = entry->operation;
+                batch.emplace_back(std::move(entry), std::move(operation));
+                --room;
+            }
+            if (batch.empty()) {
                 scheduling = false;
                 return;
             }
-            scheduleAgain = false;
-        }
-    }
-
-    // schedulePass: starts what the limit and readiness allow; whether there
-    // may be more to start at once.
-    bool schedulePass(Started* next) {
-        while (true) {
-            batch.clear();
-            {
-                const std::lock_guard lock(mutex);
-                std::size_t room = maxConcurrent < 0 ? candidates.size()
-                                   : hasRoomLocked() ? static_cast<std::size_t>(maxConcurrent) - executing
-                                                     : 0;
-                while (room > 0 && !candidates.empty()) {
-                    std::shared_ptr<Entry> entry = std::move(candidates.front());
-                    candidates.pop_front();
-                    if (!listed(*entry) || entry->started) {
-                        continue;  // finished since it was offered
-                    }
-                    entry->recheck = false;
-                    std::shared_ptr<Operation> operation = entry->operation;
-                    batch.emplace_back(std::move(entry), std::move(operation));
-                    --room;
-                }
-            }
-            if (batch.empty()) {
-                return false;
-            }
+            lock.unlock();
             flags.clear();
             for (const auto& [entry, operation] : batch) {
                 const bool isFinished = operation->isFinished();
                 flags.emplace_back(isFinished, !isFinished && operation->isReady());
             }
-
-            toStart.clear();
-            toDrop.clear();
-            bool stalled = false;
-            {
-                const std::lock_guard lock(mutex);
-                // Those still startable but without room go back to the front, in order.
-                putBack.clear();
-                bool progress = false;  // false when all that is left only waits for room
-                for (std::size_t i = 0; i < batch.size(); ++i) {
-                    auto& [entry, operation] = batch[i];
-                    if (!listed(*entry) || entry->started) {
-                        continue;
-                    }
-                    const auto [isFinished, isReady] = flags[i];
-                    progress = progress || isFinished || !isReady || hasRoomLocked();
-                    if (isFinished) {
-                        entry->candidate = false;
-                        toDrop.push_back(std::move(entry));
-                    } else if (isReady && hasRoomLocked()) {
-                        entry->candidate = false;
-                        entry->started = true;
-                        ++executing;
-                        toStart.emplace_back(std::move(entry), std::move(operation));
-                    } else if (isReady || entry->recheck) {
-                        entry->recheck = false;
-                        putBack.push_back(std::move(entry));
-                    } else {
-                        entry->candidate = false;  // its next readiness change offers it again
-                    }
-                }
-                candidates.insert(candidates.begin(), std::make_move_iterator(putBack.begin()),
-                                  std::make_move_iterator(putBack.end()));
-                putBack.clear();
-                if (!progress) {
-                    stalled = true;
-                }
-            }
-            batch.clear();
+            lock.lock();
+            const bool stalled = !settleRoundLocked();
+            lock.unlock();
+            batch.clear();  // may release operations: not under the lock
             for (const auto& entry : toDrop) {
                 finish(*entry);
             }
@@ -270,10 +225,45 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                 });
             }
             toStart.clear();
-            if (stalled) {
-                return false;  // the running operations' finishes schedule the rest
+            lock.lock();
+            if (stalled && !scheduleAgain) {
+                scheduling = false;  // the running operations' finishes schedule the rest
+                return;
             }
         }
+    }
+
+    // Sorts the round's batch by the flags read; false when all that is left
+    // only waits for room.
+    bool settleRoundLocked() {
+        // Those still startable but without room go back to the front, in order.
+        bool progress = false;
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            auto& [entry, operation] = batch[i];
+            if (!listed(*entry) || entry->started) {
+                continue;
+            }
+            const auto [isFinished, isReady] = flags[i];
+            progress = progress || isFinished || !isReady || hasRoomLocked();
+            if (isFinished) {
+                entry->candidate = false;
+                toDrop.push_back(std::move(entry));
+            } else if (isReady && hasRoomLocked()) {
+                entry->candidate = false;
+                entry->started = true;
+                ++executing;
+                toStart.emplace_back(std::move(entry), std::move(operation));
+            } else if (isReady || entry->recheck) {
+                entry->recheck = false;
+                putBack.push_back(std::move(entry));
+            } else {
+                entry->candidate = false;  // its next readiness change offers it again
+            }
+        }
+        candidates.insert(candidates.begin(), std::make_move_iterator(putBack.begin()),
+                          std::make_move_iterator(putBack.end()));
+        putBack.clear();
+        return progress;
     }
 
     // Runs the operation, then each next one its finish hands to this thread.

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -304,14 +304,7 @@ TEST(DispatchQueue, blocksThatWaitForALaterBlockDoNotDeadlockThePool) {
 }
 
 std::size_t threadsInProcess() {
-    std::size_t count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(tasks)) {
-            count += entry->d_name[0] != '.' ? 1 : 0;
-        }
-        closedir(tasks);
-    }
-    return count;
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
 }
 
 TEST(DispatchQueueDeathTest, noThreadIsMadeBeforeWorkArrives) {
