@@ -105,9 +105,9 @@ TEST(ThrottledRunner, runsOnTheNamedQueueOrElseOnTheGlobalQueue) {
         0.01, [&] { onThisThread = std::this_thread::get_id() == testThread; }, DispatchQueue::main());
     EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return onThisThread.load(); }, 10s)) << "the main queue's thread";
     // Nobody iterates the main context now: only a pool thread can run it.
-    DispatchSemaphore ran(0);
-    runner->runIgnoringPendingBlocksAfterDelay(0.01, [&] { ran.signal(); });
-    EXPECT_TRUE(ran.wait(10s));
+    auto ran = std::make_shared<DispatchSemaphore>(0);  // outlives a signal still returning
+    runner->runIgnoringPendingBlocksAfterDelay(0.01, [ran] { ran->signal(); });
+    EXPECT_TRUE(ran->wait(10s));
 }
 
 TEST(ThrottledRunner, aCallRacingTheClearingStepOfARunningBlockStillRunsItsBlock) {

@@ -82,15 +82,14 @@ TEST(WorkerPool, busyJobsNeverGrowThePoolPastTheEagerCount) {
 }
 
 TEST(WorkerPool, aDeadlineSubmittedLaterButDueEarlierFiresFirst) {
+    DispatchSemaphore nearer(0), held(0), release(0), done(0);  // outlive the pool's threads
     WorkerPool pool(smallLimits());
     // The timer sleeps towards an hour-away deadline: a nearer one must wake it.
     pool.submitAt(orvane::DispatchTime::now() + 3600.0, [] { ADD_FAILURE() << "an hour-away hand-off ran"; });
-    DispatchSemaphore nearer(0);
     pool.submitAt(orvane::DispatchTime::now() + 0.01, [&] { nearer.signal(); });
     EXPECT_TRUE(nearer.wait(10s));
 
     // With the timer thread held, both are due by the time it looks again.
-    DispatchSemaphore held(0), release(0), done(0);
     std::vector<int> order;  // written by hand-offs only, which run one at a time
     pool.submitAt(orvane::DispatchTime::now(), [&] {
         held.signal();
