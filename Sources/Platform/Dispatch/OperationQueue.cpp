@@ -65,6 +65,8 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // Where the pass that the running operation's finish runs may leave the
     // next one, so that this thread runs it at once.
     static inline thread_local Started* nextOnThisThread = nullptr;
+    // Whether the finish of the operation this thread runs has been handled.
+    static inline thread_local bool runningFinished = false;
 
     std::weak_ptr<OperationQueue> queue;
     mutable std::mutex mutex;
@@ -133,33 +135,35 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // on a pool thread: this may run inside one of its own notifications, and
     // releasing the last reference there would destroy it mid-call.
     void finish(Entry& entry) {
-        // Releasing the operation may release the entry and this state with it.
-        const auto keep = shared_from_this();
         std::shared_ptr<Operation> released;
-        std::shared_ptr<Entry> unlisted;
-        bool wake = false;
-        {
-            const std::lock_guard lock(mutex);
-            if (!listed(entry)) {
-                return;
-            }
-            if (entry.started) {
-                --executing;
-            }
-            released = std::move(entry.operation);
-            unlisted = unlistLocked(entry);
-            wake = waiterMayBeDoneLocked();
+        std::shared_ptr<Entry> unlisted;  // the operation still holds the entry
+        std::unique_lock lock(mutex);
+        if (!listed(entry)) {
+            return;
         }
+        if (entry.started) {
+            --executing;
+        }
+        released = std::move(entry.operation);
+        unlisted = unlistLocked(entry);
+        const bool wake = waiterMayBeDoneLocked();
+        if (released.get() == runningOperation) {
+            // run() still holds it, and the next operation may run on this thread.
+            runningFinished = true;
+            scheduleLocked(nextOnThisThread, lock);
+            if (lock.owns_lock()) {
+                lock.unlock();
+            }
+            if (wake) {
+                finished.notify_all();
+            }
+            return;
+        }
+        lock.unlock();
         if (wake) {
             finished.notify_all();
         }
-        unlisted.reset();  // the operation still holds it
-        if (released.get() == runningOperation) {
-            // run() still holds it, and the next operation may run on this thread.
-            released.reset();
-            schedule(nextOnThisThread);
-            return;
-        }
+        const auto keep = shared_from_this();  // releasing the operation may release the entry and this state
         WorkerPool::shared().submit([released = std::move(released)] {});
         schedule();
     }
@@ -172,10 +176,15 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // A round takes candidates in order while the limit leaves room, reads
     // their flags without the lock, then under it starts the ready ones,
     // drops the finished ones and sets aside the others until their next
-    // readiness change. The pass ends, under the lock, once a round takes
-    // nothing and no request came meanwhile.
+    // readiness change. The pass ends, under the lock, once a round leaves
+    // nothing more to take and no request came meanwhile.
     void schedule(Started* next = nullptr) {
         std::unique_lock lock(mutex);
+        scheduleLocked(next, lock);
+    }
+
+    // Called with the lock held; may return with it released.
+    void scheduleLocked(Started* next, std::unique_lock<std::mutex>& lock) {
         if (scheduling) {
             scheduleAgain = true;
             return;
@@ -209,8 +218,23 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             }
             lock.lock();
             const bool stalled = !settleRoundLocked();
+            const bool more = !stalled && hasRoomLocked() && !candidates.empty();
+            // The usual step of a serial drain: at most one operation, for
+            // this thread to run next, and nothing else to do.
+            const bool onlyNext = toDrop.empty() && (toStart.empty() || (toStart.size() == 1 && next != nullptr &&
+                                                                         next->first == nullptr));
+            if (onlyNext && !more && !scheduleAgain) {
+                if (!toStart.empty()) {
+                    *next = std::move(toStart.front());
+                    toStart.clear();
+                }
+                scheduling = false;
+                lock.unlock();
+                batch.clear();  // may release operations: not under the lock
+                return;
+            }
             lock.unlock();
-            batch.clear();  // may release operations: not under the lock
+            batch.clear();
             for (const auto& entry : toDrop) {
                 finish(*entry);
             }
@@ -271,16 +295,18 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         auto previousQueue = std::exchange(currentQueue, queue);
         const Operation* const previousOperation = runningOperation;
         Started* const previousNext = nextOnThisThread;
+        const bool previousFinished = runningFinished;
         while (started.first) {
             Started next;
             const auto& operation = started.second;
             runningOperation = operation.get();
             nextOnThisThread = &next;
+            runningFinished = false;
             if (!operation->isFinished()) {
                 operation->start();
             }
             // Covers operations that finish without announcing it.
-            if (operation->isFinished()) {
+            if (!runningFinished && operation->isFinished()) {
                 finish(*started.first);
             }
             runningOperation = nullptr;  // a late finish from elsewhere must not use `next`
@@ -289,6 +315,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         }
         runningOperation = previousOperation;
         nextOnThisThread = previousNext;
+        runningFinished = previousFinished;
         currentQueue = std::move(previousQueue);
     }
 
