@@ -61,7 +61,8 @@ TEST(ThrottledRunner, ofABurstOnlyTheLastBlockRunsAndAReplacedBlockIsLetGo) {
     Recorder recorder;
     auto captured = std::make_shared<int>(0);
     std::weak_ptr<int> watch = captured;
-    runner->runIgnoringPendingBlocksAfterDelay(3600, [captured = std::move(captured)] {}, held.queue);
+    runner->runIgnoringPendingBlocksAfterDelay(
+        3600, [captured = std::move(captured)] {}, held.queue);
     EXPECT_TRUE(runner->isPending());
     for (int id = 1; id <= 3; ++id) {  // a shorter later delay replaces a longer one
         runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(id), held.queue);
@@ -103,7 +104,8 @@ TEST(ThrottledRunner, runsOnTheNamedQueueOrElseOnTheGlobalQueue) {
     std::atomic<bool> onThisThread = false;
     runner->runIgnoringPendingBlocksAfterDelay(
         0.01, [&] { onThisThread = std::this_thread::get_id() == testThread; }, DispatchQueue::main());
-    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return onThisThread.load(); }, 10s)) << "the main queue's thread";
+    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return onThisThread.load(); }, 10s))
+        << "the main queue's thread";
     // Nobody iterates the main context now: only a pool thread can run it.
     auto ran = std::make_shared<DispatchSemaphore>(0);  // outlives a signal still returning
     runner->runIgnoringPendingBlocksAfterDelay(0.01, [ran] { ran->signal(); });

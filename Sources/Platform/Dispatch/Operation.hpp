@@ -74,7 +74,7 @@ private:
 
     void notify(std::string_view key, Change change);
 
-    std::atomic<bool> queued_{false};  // added to a queue (at most once)
+    std::atomic<bool> queued_{false};       // added to a queue (at most once)
     std::shared_ptr<QueueLink> queueLink_;  // written once, before queueLinkRaw_ is published
     std::atomic<QueueLink*> queueLinkRaw_{nullptr};
     std::atomic<bool> hasObservers_{false};

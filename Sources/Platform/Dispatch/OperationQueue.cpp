@@ -80,8 +80,8 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     std::size_t executing = 0;  // started and not yet finished
     std::uint64_t lastId = 0;
     std::multiset<std::uint64_t> waits;  // the last id each waiting thread waits for
-    bool scheduling = false;     // a pass is running
-    bool scheduleAgain = false;  // and another was asked for meanwhile
+    bool scheduling = false;             // a pass is running
+    bool scheduleAgain = false;          // and another was asked for meanwhile
 
     // Used only by the one running pass; kept to reuse their storage.
     // Touched with the lock held, or by the pass alone between its rounds.
@@ -221,8 +221,9 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             const bool more = !stalled && hasRoomLocked() && !candidates.empty();
             // The usual step of a serial drain: at most one operation, for
             // this thread to run next, and nothing else to do.
-            const bool onlyNext = toDrop.empty() && (toStart.empty() || (toStart.size() == 1 && next != nullptr &&
-                                                                         next->first == nullptr));
+            const bool onlyNext =
+                toDrop.empty() &&
+                (toStart.empty() || (toStart.size() == 1 && next != nullptr && next->first == nullptr));
             if (onlyNext && !more && !scheduleAgain) {
                 if (!toStart.empty()) {
                     *next = std::move(toStart.front());
@@ -244,9 +245,10 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
                     *next = std::move(started);
                     continue;
                 }
-                WorkerPool::shared().submit([state = shared_from_this(), started = std::move(started)]() mutable {
-                    state->run(std::move(started));
-                });
+                WorkerPool::shared().submit(
+                    [state = shared_from_this(), started = std::move(started)]() mutable {
+                        state->run(std::move(started));
+                    });
             }
             toStart.clear();
             lock.lock();

@@ -240,8 +240,8 @@ TEST(DispatchQueue, cancellingADelayedItemLetsGoOfItsCapturesAndHugeDelaysNeverC
 
     const auto now = DispatchTime::now();
     std::atomic<int> ran = 0;
-    for (const double delay : {1e10, 1e12, std::numeric_limits<double>::infinity(),
-                               std::numeric_limits<double>::quiet_NaN()}) {
+    for (const double delay :
+         {1e10, 1e12, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_EQ(now + delay, DispatchTime::distantFuture()) << delay;
         DispatchQueue::global()->asyncAfter(now + delay, [&ran] { ++ran; });
     }
@@ -304,7 +304,8 @@ TEST(DispatchQueue, blocksThatWaitForALaterBlockDoNotDeadlockThePool) {
 }
 
 std::size_t threadsInProcess() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
 }
 
 TEST(DispatchQueueDeathTest, noThreadIsMadeBeforeWorkArrives) {

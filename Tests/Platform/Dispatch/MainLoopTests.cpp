@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
@@ -52,25 +53,18 @@ TEST(MainQueue, runsBlocksInSubmissionOrderOnTheThreadIteratingTheContext) {
 }
 
 TEST(MainQueue, syncFromAnotherThreadRunsOnTheMainThreadAndPassesExceptionsBack) {
-    const auto mainThread = std::this_thread::get_id();
-    std::atomic<bool> onMain = false, threw = false, done = false;
-    std::atomic<int> result = 0;
-    std::thread caller([&] {
-        result = DispatchQueue::main()->sync([&] {
-            onMain = std::this_thread::get_id() == mainThread;
-            return 7;
-        });
+    auto caller = std::async(std::launch::async, [] {
+        const auto ranOn = DispatchQueue::main()->sync([] { return std::this_thread::get_id(); });
         try {
             DispatchQueue::main()->sync([] { throw std::runtime_error("from the main thread"); });
         } catch (const std::runtime_error&) {
-            threw = true;
+            return std::pair{ranOn, true};
         }
-        done = true;
+        return std::pair{ranOn, false};
     });
-    EXPECT_TRUE(runUntil([&] { return done.load(); }, 10s));
-    caller.join();
-    EXPECT_TRUE(onMain);
-    EXPECT_EQ(result, 7);
+    EXPECT_TRUE(runUntil([&] { return caller.wait_for(0s) == std::future_status::ready; }, 10s));
+    const auto [ranOn, threw] = caller.get();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
     EXPECT_TRUE(threw);
 }
 

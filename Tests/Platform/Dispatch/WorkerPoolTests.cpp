@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
-#include <time.h>
 #include <vector>
 
 namespace {
@@ -68,8 +68,8 @@ void burnCpu(std::chrono::milliseconds amount) {
 }
 
 TEST(WorkerPool, busyJobsNeverGrowThePoolPastTheEagerCount) {
-    WorkerPool pool(WorkerPool::Limits{.eagerThreads = 2, .maxThreads = 16, .stallInterval = 20ms,
-                                       .idleTimeout = 200ms});
+    WorkerPool pool(
+        WorkerPool::Limits{.eagerThreads = 2, .maxThreads = 16, .stallInterval = 20ms, .idleTimeout = 200ms});
     std::atomic<int> finished = 0;
     for (int i = 0; i < 16; ++i) {
         pool.submit([&finished] {
