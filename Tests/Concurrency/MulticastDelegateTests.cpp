@@ -43,13 +43,18 @@ std::vector<std::string> invokeAll(MulticastDelegate<Listener>& delegates) {
     return names;
 }
 
+// Three listeners and an empty list of delegates.
+class MulticastDelegateTest : public ::testing::Test {
+protected:
+    MulticastDelegate<Listener> delegates;
+    std::shared_ptr<NamedListener> a = std::make_shared<NamedListener>("A");
+    std::shared_ptr<NamedListener> b = std::make_shared<NamedListener>("B");
+    std::shared_ptr<NamedListener> c = std::make_shared<NamedListener>("C");
+};
+
 }  // namespace
 
-TEST(MulticastDelegate, invokesFromTheLastAddedToTheFirstOncePerEntry) {
-    MulticastDelegate<Listener> delegates;
-    auto a = std::make_shared<NamedListener>("A");
-    auto b = std::make_shared<NamedListener>("B");
-    auto c = std::make_shared<NamedListener>("C");
+TEST_F(MulticastDelegateTest, invokesFromTheLastAddedToTheFirstOncePerEntry) {
     EXPECT_TRUE(invokeAll(delegates).empty());
     delegates += a;
     delegates.add(b);
@@ -58,10 +63,7 @@ TEST(MulticastDelegate, invokesFromTheLastAddedToTheFirstOncePerEntry) {
     EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"A", "C", "B", "A"}));
 }
 
-TEST(MulticastDelegate, removeDropsEveryEntryOfThatObjectAndNothingElse) {
-    MulticastDelegate<Listener> delegates;
-    auto a = std::make_shared<NamedListener>("A");
-    auto b = std::make_shared<NamedListener>("B");
+TEST_F(MulticastDelegateTest, removeDropsEveryEntryOfThatObjectAndNothingElse) {
     delegates += a;
     delegates += b;
     delegates += a;
@@ -72,10 +74,7 @@ TEST(MulticastDelegate, removeDropsEveryEntryOfThatObjectAndNothingElse) {
     EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"B"}));
 }
 
-TEST(MulticastDelegate, keepsNoDelegateAliveAndPurgesDeadEntriesAtInvoke) {
-    MulticastDelegate<Listener> delegates;
-    auto a = std::make_shared<NamedListener>("A");
-    auto b = std::make_shared<NamedListener>("B");
+TEST_F(MulticastDelegateTest, keepsNoDelegateAliveAndPurgesDeadEntriesAtInvoke) {
     std::weak_ptr<NamedListener> weakA = a;
     delegates += a;
     delegates += b;
@@ -101,11 +100,7 @@ TEST(MulticastDelegate, listLiteralTakesAnyObjectButInvokesOnlyListeners) {
     EXPECT_EQ(delegates.count(), 0u);
 }
 
-TEST(MulticastDelegate, aPassCallsTheListAsItWasWhenThePassBegan) {
-    MulticastDelegate<Listener> delegates;
-    auto a = std::make_shared<NamedListener>("A");
-    auto b = std::make_shared<NamedListener>("B");
-    auto late = std::make_shared<NamedListener>("late");
+TEST_F(MulticastDelegateTest, aPassCallsTheListAsItWasWhenThePassBegan) {
     delegates += a;
     delegates += b;
     std::vector<std::string> names;
@@ -113,18 +108,14 @@ TEST(MulticastDelegate, aPassCallsTheListAsItWasWhenThePassBegan) {
         names.push_back(listener.name());
         if (listener.name() == "B") {
             delegates -= a;  // already in this pass's copy: still called
-            delegates += late;
+            delegates += c;
         }
     });
     EXPECT_EQ(names, (std::vector<std::string>{"B", "A"}));
-    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"late", "B"}));
+    EXPECT_EQ(invokeAll(delegates), (std::vector<std::string>{"C", "B"}));
 }
 
-TEST(MulticastDelegate, purgeDuringAPassRemovesExactlyTheDeadEntry) {
-    MulticastDelegate<Listener> delegates;
-    auto a = std::make_shared<NamedListener>("A");
-    auto b = std::make_shared<NamedListener>("B");
-    auto c = std::make_shared<NamedListener>("C");
+TEST_F(MulticastDelegateTest, purgeDuringAPassRemovesExactlyTheDeadEntry) {
     delegates += a;
     delegates += b;
     delegates += c;

@@ -13,141 +13,123 @@
 #include <vector>
 
 using orvane::DispatchQueue;
+using orvane::DispatchSemaphore;
 using orvane::ThrottledRunner;
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 namespace {
 
-// Records which blocks ran, when, and on which thread.
+// Records the ids of the blocks that ran.
 class Recorder {
 public:
     std::function<void()> block(int id) {
         return [this, id] {
-            std::lock_guard lock(mutex_);
-            runs_.push_back({id, Clock::now(), std::this_thread::get_id()});
+            const std::lock_guard lock(mutex_);
+            ids_.push_back(id);
         };
     }
-    struct Run {
-        int id;
-        Clock::time_point at;
-        std::thread::id thread;
-    };
-    std::vector<Run> runs() const {
-        std::lock_guard lock(mutex_);
-        return runs_;
-    }
-    bool waitForRuns(std::size_t count, std::chrono::milliseconds limit = 10s) const {
-        const auto deadline = Clock::now() + limit;
-        while (runs().size() < count && Clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-        return runs().size() >= count;
+    std::vector<int> ids() const {
+        const std::lock_guard lock(mutex_);
+        return ids_;
     }
 
 private:
     mutable std::mutex mutex_;
-    std::vector<Run> runs_;
+    std::vector<int> ids_;
 };
 
-std::shared_ptr<DispatchQueue> serialQueue() {
-    return DispatchQueue::create("com.orvane.tests.throttled");
-}
+// A serial queue kept busy until `release` is signalled, so that what the
+// runner submits waits behind it, in order.
+struct HeldQueue {
+    HeldQueue() {
+        queue->async([this] { release.wait(); });
+    }
+    // Lets the queue go and returns once everything submitted so far has run.
+    void drain() {
+        release.signal();
+        queue->sync([] {});
+    }
+    std::shared_ptr<DispatchQueue> queue = DispatchQueue::create("com.orvane.tests.throttled");
+    DispatchSemaphore release{0};
+};
 
 }  // namespace
 
-TEST(ThrottledRunner, aBurstRunsOnlyTheLastBlockOneDelayAfterTheLastCall) {
+TEST(ThrottledRunner, ofABurstOnlyTheLastBlockRunsAndAReplacedBlockIsLetGo) {
     auto runner = ThrottledRunner::create();
-    auto queue = serialQueue();
+    HeldQueue held;
     Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(1), queue);
-    std::this_thread::sleep_for(50ms);
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(2), queue);
-    std::this_thread::sleep_for(50ms);
-    const auto lastCall = Clock::now();
-    runner->runIgnoringPendingBlocksAfterDelay(0.4, recorder.block(3), queue);
+    auto captured = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = captured;
+    runner->runIgnoringPendingBlocksAfterDelay(
+        3600, [captured = std::move(captured)] {}, held.queue);
     EXPECT_TRUE(runner->isPending());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(300ms);  // room for a wrongly surviving earlier block
-    const auto runs = recorder.runs();
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].id, 3);
-    EXPECT_GE(runs[0].at - lastCall, 400ms);
-    EXPECT_FALSE(runner->isPending());  // cleared once the block has run
-
-    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(4), queue);
-    ASSERT_TRUE(recorder.waitForRuns(2));
-    EXPECT_EQ(recorder.runs()[1].id, 4);
-}
-
-TEST(ThrottledRunner, aShorterLaterDelayReplacesALongerOne) {
-    auto runner = ThrottledRunner::create();
-    Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.5, recorder.block(1), serialQueue());
-    runner->runIgnoringPendingBlocksAfterDelay(0.05, recorder.block(2), serialQueue());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(700ms);
-    ASSERT_EQ(recorder.runs().size(), 1u);
-    EXPECT_EQ(recorder.runs()[0].id, 2);
+    for (int id = 1; id <= 3; ++id) {  // a shorter later delay replaces a longer one
+        runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(id), held.queue);
+    }
+    EXPECT_TRUE(watch.expired()) << "the hour-long block was released when replaced";
+    EXPECT_TRUE(recorder.ids().empty()) << "never inside the call";
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{3}));
+    EXPECT_FALSE(runner->isPending()) << "cleared once the block has run";
 }
 
 TEST(ThrottledRunner, cancelDropsThePendingBlockAndIsHarmlessWhenIdle) {
     auto runner = ThrottledRunner::create();
+    HeldQueue held;
     Recorder recorder;
     runner->cancel();
-    EXPECT_FALSE(runner->isPending());
-    runner->runIgnoringPendingBlocksAfterDelay(0.1, recorder.block(1), serialQueue());
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
     runner->cancel();
     EXPECT_FALSE(runner->isPending());
-    std::this_thread::sleep_for(400ms);
-    EXPECT_TRUE(recorder.runs().empty());
+    held.drain();
+    EXPECT_TRUE(recorder.ids().empty());
 }
 
 TEST(ThrottledRunner, aPendingBlockOutlivesItsRunnerWithoutKeepingItAlive) {
     auto runner = ThrottledRunner::create();
     std::weak_ptr<ThrottledRunner> weak = runner;
+    HeldQueue held;
     Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.1, recorder.block(1), serialQueue());
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
     runner.reset();
     EXPECT_TRUE(weak.expired());
-    ASSERT_TRUE(recorder.waitForRuns(1));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(recorder.runs().size(), 1u);
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{1}));
 }
 
 TEST(ThrottledRunner, runsOnTheNamedQueueOrElseOnTheGlobalQueue) {
     auto runner = ThrottledRunner::create();
-    Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0.01, recorder.block(1), DispatchQueue::main());
-    ASSERT_TRUE(orvane::MainLoop::runUntil([&] { return !recorder.runs().empty(); }, 10s));
-    EXPECT_EQ(recorder.runs()[0].thread, std::this_thread::get_id());  // the main queue's thread
-
-    runner->runIgnoringPendingBlocksAfterDelay(0.01, recorder.block(2));
-    ASSERT_TRUE(recorder.waitForRuns(2));  // nobody pumps the main loop: a pool thread ran it
-    EXPECT_NE(recorder.runs()[1].thread, std::this_thread::get_id());
+    const auto testThread = std::this_thread::get_id();
+    std::atomic<bool> onThisThread = false;
+    runner->runIgnoringPendingBlocksAfterDelay(
+        0.01, [&] { onThisThread = std::this_thread::get_id() == testThread; }, DispatchQueue::main());
+    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return onThisThread.load(); }, 10s))
+        << "the main queue's thread";
+    // Nobody iterates the main context now: only a pool thread can run it.
+    auto ran = std::make_shared<DispatchSemaphore>(0);  // outlives a signal still returning
+    runner->runIgnoringPendingBlocksAfterDelay(0.01, [ran] { ran->signal(); });
+    EXPECT_TRUE(ran->wait(10s));
 }
 
-TEST(ThrottledRunner, aRunningBlockClearsTheItemOfACallMadeWhileItRan) {
+TEST(ThrottledRunner, aCallRacingTheClearingStepOfARunningBlockStillRunsItsBlock) {
+    // The running block's clearing step takes the new call's item out of the
+    // runner; that item must still run.
     auto runner = ThrottledRunner::create();
-    orvane::DispatchSemaphore started(0);
-    orvane::DispatchSemaphore release(0);
+    auto queue = DispatchQueue::create("com.orvane.tests.throttled");
+    DispatchSemaphore started(0), release(0);
+    HeldQueue held;
     Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(
-        0,
-        [&] {
-            started.signal();
-            release.wait();
-        },
-        serialQueue());
+    auto first = [&] {
+        started.signal();
+        release.wait();
+    };
+    runner->runIgnoringPendingBlocksAfterDelay(0, first, queue);
     started.wait();
-    runner->runIgnoringPendingBlocksAfterDelay(1.0, recorder.block(2), serialQueue());
-    EXPECT_TRUE(runner->isPending());
+    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(2), held.queue);
     release.signal();
-    const auto deadline = Clock::now() + 10s;
-    while (runner->isPending() && Clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_FALSE(runner->isPending());  // the first block's clearing step took the new item
-    runner->cancel();                   // so this no longer reaches it
-    EXPECT_TRUE(recorder.waitForRuns(1));
+    queue->sync([] {});  // the first block and its clearing step have run
+    EXPECT_FALSE(runner->isPending());
+    held.drain();
+    EXPECT_EQ(recorder.ids(), (std::vector<int>{2}));
 }

@@ -52,6 +52,7 @@ Operation::ObserverToken Operation::addObserver(Observer observer) {
     const std::lock_guard lock(observersMutex_);
     const ObserverToken token = nextToken_++;
     observers_.emplace_back(token, std::make_shared<const Observer>(std::move(observer)));
+    hasObservers_.store(true);
     return token;
 }
 
@@ -63,6 +64,7 @@ void Operation::removeObserver(ObserverToken token) {
     if (found != observers_.end()) {
         removed = std::move(found->second);
         observers_.erase(found);
+        hasObservers_.store(!observers_.empty());
     }
 }
 
@@ -75,27 +77,26 @@ void Operation::didChangeValue(std::string_view key) {
 }
 
 // Observers are called without the lock, so they may add or remove observers;
-// one removed on another thread during a notification may still get it.
+// one added or removed on another thread during a notification may or may not
+// get it.
 void Operation::notify(std::string_view key, Change change) {
-    // One observer (the queue's) is the usual case: no list to copy.
-    std::shared_ptr<const Observer> only;
-    std::vector<std::shared_ptr<const Observer>> observers;
-    {
-        const std::lock_guard lock(observersMutex_);
-        if (observers_.size() == 1) {
-            only = observers_.front().second;
-        } else {
+    if (hasObservers_.load()) {
+        std::vector<std::shared_ptr<const Observer>> observers;
+        {
+            const std::lock_guard lock(observersMutex_);
             observers.reserve(observers_.size());
             for (const auto& entry : observers_) {
                 observers.push_back(entry.second);
             }
         }
+        for (const auto& observer : observers) {
+            (*observer)(key, change);
+        }
     }
-    if (only) {
-        (*only)(key, change);
-    }
-    for (const auto& observer : observers) {
-        (*observer)(key, change);
+    if (change == Change::did) {
+        if (QueueLink* const link = queueLinkRaw_.load(std::memory_order_acquire)) {
+            link->didChange(key);
+        }
     }
 }
 

@@ -29,6 +29,8 @@
 
 namespace orvane {
 
+class OperationQueue;
+
 class Operation : public std::enable_shared_from_this<Operation> {
 public:
     enum class Change { will, did };
@@ -62,7 +64,20 @@ public:
     void didChangeValue(std::string_view key);
 
 private:
+    friend class OperationQueue;
+    // How the queue that holds the operation hears its did-change
+    // notifications, after the observers, without an observer of its own.
+    struct QueueLink {
+        virtual ~QueueLink() = default;
+        virtual void didChange(std::string_view key) = 0;
+    };
+
     void notify(std::string_view key, Change change);
+
+    std::atomic<bool> queued_{false};       // added to a queue (at most once)
+    std::shared_ptr<QueueLink> queueLink_;  // written once, before queueLinkRaw_ is published
+    std::atomic<QueueLink*> queueLinkRaw_{nullptr};
+    std::atomic<bool> hasObservers_{false};
 
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> executing_{false};

@@ -4,7 +4,8 @@
 // ready and fewer than maxConcurrentOperationCount operations of the queue are
 // executing; the queue watches "isReady", "isExecuting" and "isFinished" and
 // keeps the operation until it reports finished. An operation that is already
-// finished when its turn comes is dropped without start(). Code running inside
+// finished when its turn comes is dropped without start(). An operation joins
+// at most one queue, once: adding it again, here or elsewhere, does nothing. Code running inside
 // an operation's start() or main() sees the queue as OperationQueue::current().
 //
 // Thread safety: every operation may be called from any thread.

@@ -5,11 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
-#include <time.h>
+#include <vector>
 
 namespace {
 
@@ -67,8 +68,8 @@ void burnCpu(std::chrono::milliseconds amount) {
 }
 
 TEST(WorkerPool, busyJobsNeverGrowThePoolPastTheEagerCount) {
-    WorkerPool pool(WorkerPool::Limits{.eagerThreads = 2, .maxThreads = 16, .stallInterval = 20ms,
-                                       .idleTimeout = 200ms});
+    WorkerPool pool(
+        WorkerPool::Limits{.eagerThreads = 2, .maxThreads = 16, .stallInterval = 20ms, .idleTimeout = 200ms});
     std::atomic<int> finished = 0;
     for (int i = 0; i < 16; ++i) {
         pool.submit([&finished] {
@@ -80,15 +81,28 @@ TEST(WorkerPool, busyJobsNeverGrowThePoolPastTheEagerCount) {
     EXPECT_LE(pool.peakThreadCount(), 3U);
 }
 
-TEST(WorkerPool, aLaterDeadlineDueEarlierFiresFirst) {
+TEST(WorkerPool, aDeadlineSubmittedLaterButDueEarlierFiresFirst) {
+    DispatchSemaphore nearer(0), held(0), release(0), done(0);  // outlive the pool's threads
     WorkerPool pool(smallLimits());
-    std::atomic<int> order = 0, early = 0, late = 0;
+    // The timer sleeps towards an hour-away deadline: a nearer one must wake it.
+    pool.submitAt(orvane::DispatchTime::now() + 3600.0, [] { ADD_FAILURE() << "an hour-away hand-off ran"; });
+    pool.submitAt(orvane::DispatchTime::now() + 0.01, [&] { nearer.signal(); });
+    EXPECT_TRUE(nearer.wait(10s));
+
+    // With the timer thread held, both are due by the time it looks again.
+    std::vector<int> order;  // written by hand-offs only, which run one at a time
+    pool.submitAt(orvane::DispatchTime::now(), [&] {
+        held.signal();
+        release.wait();
+    });
+    ASSERT_TRUE(held.wait(10s));
     const auto now = orvane::DispatchTime::now();
-    pool.submitAt(now + 0.2, [&] { late = ++order; });
-    pool.submitAt(now + 0.05, [&] { early = ++order; });
-    EXPECT_TRUE(runUntil([&] { return order == 2; }, 10s));
-    EXPECT_EQ(early, 1);
-    EXPECT_EQ(late, 2);
+    pool.submitAt(now + -0.001, [&] { order.push_back(2); });
+    pool.submitAt(now + -0.002, [&] { order.push_back(1); });
+    pool.submitAt(now, [&] { done.signal(); });
+    release.signal();
+    ASSERT_TRUE(done.wait(10s));
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
 }
 
 }  // namespace
