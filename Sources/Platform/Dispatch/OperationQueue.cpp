@@ -21,6 +21,7 @@
 
 #include "Platform/Dispatch/BlockingScope.hpp"
 #include "Platform/Dispatch/WorkerPool.hpp"
+#include "Platform/Foundation/NSException.hpp"
 
 #include <condition_variable>
 #include <cstdint>
@@ -355,7 +356,8 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
         return;
     }
     if (operation->queued_.exchange(true)) {
-        return;  // already added to a queue
+        // As the platform's queue does: an operation runs in one queue, once.
+        throw NSException("NSInvalidArgumentException", "operation is already enqueued on a queue");
     }
     auto entry = std::make_shared<State::Entry>(state_, operation);
     operation->queueLink_ = entry;

@@ -5,8 +5,9 @@
 // executing; the queue watches "isReady", "isExecuting" and "isFinished" and
 // keeps the operation until it reports finished. An operation that is already
 // finished when its turn comes is dropped without start(). An operation joins
-// at most one queue, once: adding it again, here or elsewhere, does nothing. Code running inside
-// an operation's start() or main() sees the queue as OperationQueue::current().
+// one queue, once: adding it again, here or elsewhere, throws NSException
+// "NSInvalidArgumentException". Code running inside an operation's start() or
+// main() sees the queue as OperationQueue::current().
 //
 // Thread safety: every operation may be called from any thread.
 //

@@ -3,6 +3,7 @@
 #include "Platform/Dispatch/DispatchQueue.hpp"
 #include "Platform/Dispatch/DispatchSemaphore.hpp"
 #include "Platform/Dispatch/MainLoop.hpp"
+#include "Platform/Foundation/NSException.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using orvane::DispatchSemaphore;
+using orvane::NSException;
 using orvane::Operation;
 using orvane::OperationQueue;
 using Strings = std::vector<std::string>;
@@ -143,8 +145,8 @@ TEST(OperationQueue, startsAnOperationOnlyOnceItIsReadyAndDropsOneFinishedBefore
     skipped->readyGate = false;
     queue->addOperation(waiting);
     queue->addOperation(skipped);
-    queue->addOperation(waiting);  // an operation joins one queue once
-    OperationQueue::create()->addOperation(waiting);
+    EXPECT_THROW(queue->addOperation(waiting), NSException);  // an operation joins one queue, once
+    EXPECT_THROW(OperationQueue::create()->addOperation(waiting), NSException);
     EXPECT_FALSE(waiting->started.wait(50ms));
     EXPECT_EQ(queue->operationCount(), 2U);
     skipped->finish();  // as a cancelled asynchronous operation does
