@@ -77,7 +77,8 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
                 [&](secretservice::BoundedWait::Call& call, const std::string& path) {
                     return session.finishProperties(wait, call, path);
                 });
-            std::optional<ItemProperties> chosen = guessed ? std::move(guessed) : session.newest(wait, paths);
+            std::optional<ItemProperties> chosen =
+                guessed ? std::move(guessed) : session.newest(wait, account, service, paths);
             if (!chosen) {
                 session.remember(account, service, std::nullopt);
                 return std::nullopt;
@@ -86,8 +87,10 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
             session.remember(account, service, item.path);
             if (item.locked) {
                 // A locked item's attributes may be withheld; read them again once unlocked.
-                session.unlock(wait, {item.path});
-                item = session.properties(wait, item.path);
+                item = session.whileListed(wait, account, service, item.path, [&] {
+                    session.unlock(wait, {item.path});
+                    return session.properties(wait, item.path);
+                });
             }
             auto state = std::make_shared<SecretServiceItemState>();
             state->path = item.path;
@@ -125,7 +128,7 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
             // One match needs no choosing, which spares a round trip per read.
             std::string path = paths.front();
             if (paths.size() > 1) {
-                std::optional<ItemProperties> chosen = session.newest(wait, paths);
+                std::optional<ItemProperties> chosen = session.newest(wait, account, service, paths);
                 if (!chosen) {
                     return std::nullopt;
                 }
@@ -139,7 +142,8 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
                 }
                 return value;
             };
-            const ValuePtr value = session.unlockingIfLocked(wait, {path}, read);
+            const ValuePtr value = session.whileListed(
+                wait, account, service, path, [&] { return session.unlockingIfLocked(wait, {path}, read); });
             if (!value) {
                 throw Failure{errSecSuccess};
             }
@@ -160,7 +164,9 @@ void SecKeychainProxy::deleteItem(const std::string& account, const std::string&
             // Other clients may have left several; none may remain.
             for (const std::string& path : session.search(wait, account, service)) {
                 try {
-                    session.unlockingIfLocked(wait, {path}, [&] { session.remove(wait, path); });
+                    session.whileListed(wait, account, service, path, [&] {
+                        session.unlockingIfLocked(wait, {path}, [&] { session.remove(wait, path); });
+                    });
                 } catch (const Failure& failure) {
                     if (failure.status != errSecItemNotFound) {
                         throw;
@@ -199,7 +205,8 @@ void SecKeychainProxy::addItem(const std::string& account, const std::string& se
                                      return session.create(wait, attributes, name, data);
                                  }));
             } catch (const Failure& failure) {
-                if (failure.status == errSecItemNotFound) {
+                if (failure.status == errSecItemNotFound ||
+                    (failure.status == status::unimplemented && !session.hasDefaultCollection(wait))) {
                     throw Failure{status::noSuchKeychain};
                 }
                 throw;

@@ -29,7 +29,10 @@
 // time (or the service refused access), -25294 no default collection to add
 // to, errSecParam (-50) a text that D-Bus cannot carry (not UTF-8, or a NUL),
 // -26275 a reply or access record that cannot be decoded, -4 a request the
-// service does not support, -2070 any other service failure; and, without a
+// service does not support or knows nothing of ("no such method/object": an
+// incompatible service is never taken for an empty one; an item deleted
+// meanwhile is told apart by searching again), -2070 any other service
+// failure; and, without a
 // service call, errSecInvalidItemRef (-25304) a handle this adaptor did not
 // make, errSecIO (-36) an application path with no file behind it.
 //

@@ -440,37 +440,70 @@ int fetchFailsWithin(const std::string& expectedMessage, std::chrono::millisecon
     return 0;
 }
 
+// PrivateBus: a bus daemon of our own that offers no services and activates
+// none, made the session bus of this process.
+class PrivateBus {
+public:
+    PrivateBus() {
+        const auto socket = folder_.path() / "bus";
+        const auto configuration = folder_.path() / "bus.conf";
+        std::ofstream(configuration)
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+               "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+               "busconfig.dtd\">\n<busconfig><type>session</type><listen>unix:path="
+            << socket.string()
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+               "<allow own=\"*\"/></policy></busconfig>\n";
+        daemon_ = ::fork();
+        if (daemon_ == 0) {
+            ::execlp("dbus-daemon", "dbus-daemon", "--nofork", "--nopidfile",
+                     ("--config-file=" + configuration.string()).c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int attempt = 0; attempt < 100 && !std::filesystem::exists(socket); ++attempt) {
+            std::this_thread::sleep_for(50ms);
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket.string()).c_str(), 1);
+    }
+    ~PrivateBus() {
+        ::kill(daemon_, SIGKILL);
+        ::waitpid(daemon_, nullptr, 0);
+    }
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+private:
+    testsupport::TemporaryFolder folder_;
+    pid_t daemon_ = -1;
+};
+
 TEST(SecKeychainProxyWithoutServiceTest, busWithoutASecretServiceIsUnavailableAtOnce) {
-    expectInFreshProcess(
-        [] {
-            // A bus of our own that offers no services and activates none.
-            testsupport::TemporaryFolder folder;
-            const auto socket = folder.path() / "bus";
-            const auto configuration = folder.path() / "bus.conf";
-            std::ofstream(configuration)
-                << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                   "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
-                   "busconfig.dtd\">\n<busconfig><type>session</type><listen>unix:path="
-                << socket.string()
-                << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                   "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                   "<allow own=\"*\"/></policy></busconfig>\n";
-            const pid_t daemon = ::fork();
-            if (daemon == 0) {
-                ::execlp("dbus-daemon", "dbus-daemon", "--nofork", "--nopidfile",
-                         ("--config-file=" + configuration.string()).c_str(), static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
-            for (int attempt = 0; attempt < 100 && !std::filesystem::exists(socket); ++attempt) {
-                std::this_thread::sleep_for(50ms);
-            }
-            ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket.string()).c_str(), 1);
-            const int result = fetchFailsWithin(
-                "Error '-25291' retrieving key data for account: alice, service: vault", 10s, 3s);
-            ::kill(daemon, SIGKILL);
-            ::waitpid(daemon, nullptr, 0);
-            return result;
-        });
+    expectInFreshProcess([] {
+        const PrivateBus bus;
+        return fetchFailsWithin("Error '-25291' retrieving key data for account: alice, service: vault", 10s, 3s);
+    });
+}
+
+// A service that answers every request with "no such method" is not an empty keychain.
+TEST(SecKeychainProxyWithoutServiceTest, serviceThatKnowsNoRequestIsAFailureNotAMissingItem) {
+    expectInFreshProcess([] {
+        const PrivateBus bus;
+        const pid_t mock = ::fork();
+        if (mock == 0) {
+            ::execl("/usr/bin/python3", "python3", "-m", "dbusmock", "--session", "org.freedesktop.secrets",
+                     "/org/freedesktop/secrets", "org.freedesktop.Secret.Service", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int attempt = 0; attempt < 100 && secretServiceOwner().empty(); ++attempt) {
+            std::this_thread::sleep_for(50ms);
+        }
+        const int result =
+            fetchFailsWithin("Error '-4' retrieving key data for account: alice, service: vault", 10s, 10s);
+        ::kill(mock, SIGKILL);
+        ::waitpid(mock, nullptr, 0);
+        return result;
+    });
 }
 
 TEST(SecKeychainProxyWithoutServiceTest, busThatNeverAnswersIsGivenUpWithinTheBound) {
