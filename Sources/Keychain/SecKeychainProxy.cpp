@@ -39,7 +39,7 @@ std::optional<std::vector<Data>> decodeTrustedApplications(std::string_view text
         if (piece.empty() || !blob) {
             return std::nullopt;
         }
-        blobs.push_back(std::move(*blob));
+        blobs.push_back(TrustedApplicationIdentity::currentBlob(*blob));
         if (end == std::string_view::npos) {
             break;
         }

@@ -181,6 +181,12 @@ TEST_F(OrvaneToolIntegrationTest, fetchOptionsMigrateOrReplaceAMissingItem) {
     EXPECT_EQ(migrated.out, "old secret");
     EXPECT_EQ(keychain("fetch", "older", {"--acl", "/bin/sh"}).out, "old secret");
     EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh"}).out, "old secret");
+    // A relative application path is taken from the working directory.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    const ToolRun relative = keychain("fetch", "alice", {"--acl", "bin/./sh"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(relative.out, "old secret") << relative.err;
 
     // Checked, an older item trusting an application the key does not name is refused; unchecked, it is
     // copied.
