@@ -1,6 +1,7 @@
 #include "Keychain/SecKeychainProxy.hpp"
 
 #include "Keychain/SecKeychainError.hpp"
+#include "Keychain/SecretServiceAddLock.hpp"
 #include "Keychain/SecretServiceSession.hpp"
 #include "Keychain/TrustedApplicationIdentity.hpp"
 
@@ -194,8 +195,11 @@ void SecKeychainProxy::addItem(const std::string& account, const std::string& se
             {descriptorAttribute, descriptor.empty() ? account : descriptor},
             {trustedApplicationsAttribute, encodeTrustedApplications(blobs)},
         };
+        const auto deadline = Clock::now() + connection_->timeout();
         connection_->perform([&](Session& session, BoundedWait& wait) {
-            // The Secret Service would add a second item beside the first.
+            // The Secret Service would add a second item beside the first: no other
+            // add of this item may come between the search and the create.
+            const SecretServiceAddLock lock(account, service, deadline);
             if (!session.search(wait, account, service).empty()) {
                 throw Failure{errSecDuplicateItem};
             }

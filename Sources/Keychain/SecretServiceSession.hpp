@@ -182,6 +182,8 @@ class Connection {
 public:
     explicit Connection(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
+    std::chrono::milliseconds timeout() const { return timeout_; }
+
     // perform: runs `body(session, wait)` within one call's bound, opening
     // the session first if there is none. A session that turns out to be
     // unreachable is dropped, so the next call opens a new one.

@@ -19,6 +19,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -318,6 +319,77 @@ TEST_F(SecKeychainProxyIntegrationTest, anAccessRecordThatCannotBeDecodedIsRepor
 
     EXPECT_EQ(messageThrownBy([&] { proxy_->trustedApplicationsData(*handle); }),
               "Error '-26275' retrieving SecAccess for item");
+}
+
+// Adders: processes that each run this test again, where it adds one item
+// from two threads many times, all from the same moment on.
+constexpr int adderProcesses = 8;
+constexpr int addsPerThread = 25;
+constexpr const char* adderVariable = "ORVANE_TEST_ADDER";
+
+// addAsAdder: in an adder process, the number of its adds that succeeded
+// when every other was refused as a duplicate; 255 otherwise.
+int addAsAdder(const std::string& service, long long startMilliseconds) {
+    std::this_thread::sleep_until(std::chrono::system_clock::time_point(std::chrono::milliseconds(startMilliseconds)));
+    SecKeychainProxy proxy(20s);
+    std::atomic<int> added{0};
+    std::atomic<int> unexpected{0};
+    const std::string duplicate = "Error '-25299' saving key data for account: alice, service: " + service;
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 2; ++thread) {
+        threads.emplace_back([&] {
+            for (int add = 0; add < addsPerThread; ++add) {
+                try {
+                    proxy.addItem("alice", service, "Vault", "", {}, Data("once"));
+                    ++added;
+                } catch (const NSError& error) {
+                    const auto message = error.userInfoReference().at(std::string(orvane::NSDebugDescriptionErrorKey));
+                    unexpected += message.as<std::string>() != duplicate;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return unexpected > 0 ? 255 : added.load();
+}
+
+TEST_F(SecKeychainProxyIntegrationTest, concurrentAddsOfOneItemLeaveOneAndRefuseTheRest) {
+    if (const char* role = std::getenv(adderVariable); role != nullptr && !service_.empty()) {
+        const std::string value(role);
+        const auto separator = value.find(' ');
+        std::_Exit(addAsAdder(value.substr(0, separator), std::stoll(value.substr(separator + 1))));
+    }
+    const auto start = std::chrono::duration_cast<std::chrono::milliseconds>(
+        (std::chrono::system_clock::now() + 2s).time_since_epoch());
+    const std::string variable = std::string(adderVariable) + "=" + service_ + " " + std::to_string(start.count());
+    std::vector<char*> environment{const_cast<char*>(variable.c_str())};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        environment.push_back(*entry);
+    }
+    environment.push_back(nullptr);
+    const std::string filter = std::string("--gtest_filter=") +
+                               testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "." +
+                               testing::UnitTest::GetInstance()->current_test_info()->name();
+    char* arguments[] = {const_cast<char*>("/proc/self/exe"), const_cast<char*>(filter.c_str()), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<pid_t> adders(adderProcesses);
+    for (pid_t& adder : adders) {
+        ASSERT_EQ(posix_spawn(&adder, arguments[0], &quiet, nullptr, arguments, environment.data()), 0);
+    }
+    posix_spawn_file_actions_destroy(&quiet);
+    int added = 0;
+    for (const pid_t adder : adders) {
+        int status = 0;
+        ::waitpid(adder, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 255) << "an add failed otherwise than as a duplicate";
+        added += WEXITSTATUS(status);
+    }
+    EXPECT_EQ(added, 1);
+    EXPECT_EQ(itemPaths("alice", service_).size(), 1u);
 }
 
 TEST_F(SecKeychainProxyIntegrationTest, overlappingCallsFromSeveralThreadsAllSucceed) {
