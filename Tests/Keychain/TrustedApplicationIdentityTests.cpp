@@ -73,11 +73,8 @@ TEST(TrustedApplicationIdentityTests, blobsAreVersionedAndEarlierRecordsStillRea
     testsupport::TemporaryFolder folder;
     const std::string path = fs::canonical(folder.path()).string();
     const Data blob = TrustedApplicationIdentity::forPath(path).blob();
-    const std::size_t length = path.size();
-    const std::string header = {'O', 'T', 'A', 'I', '\x02', static_cast<char>(length >> 24),
-                                static_cast<char>(length >> 16), static_cast<char>(length >> 8),
-                                static_cast<char>(length)};
-    EXPECT_EQ(blob.toString(), header + path);
+    ASSERT_LT(path.size(), 256U);
+    EXPECT_EQ(blob.toString(), std::string("OTAI\x02\0\0\0", 8) + static_cast<char>(path.size()) + path);
     EXPECT_EQ(TrustedApplicationIdentity::fromBlob(blob)->path(), path);
 
     std::string earlier = blob.toString();
@@ -85,14 +82,9 @@ TEST(TrustedApplicationIdentityTests, blobsAreVersionedAndEarlierRecordsStillRea
     EXPECT_EQ(TrustedApplicationIdentity::currentBlob(Data(earlier)), blob);
 
     const std::string good = blob.toString();
-    std::string futureVersion = good;
-    futureVersion[4] = 3;
-    std::string badMagic = good;
-    badMagic[0] = 'X';
-    std::string withNul = good;
-    withNul[10] = '\0';
-    for (const std::string& bytes : {std::string(), good.substr(0, 8), good.substr(0, good.size() - 1),
-                                     good + "x", futureVersion, badMagic, withNul}) {
+    const auto changed = [&](std::size_t index, char byte) { return good.substr(0, index) + byte + good.substr(index + 1); };
+    for (const std::string& bytes : {std::string(), good.substr(0, 8), good.substr(0, good.size() - 1), good + "x",
+                                     changed(4, 3), changed(0, 'X'), changed(10, '\0')}) {
         EXPECT_FALSE(TrustedApplicationIdentity::fromBlob(Data(bytes))) << Data(bytes).base64EncodedString();
         EXPECT_EQ(TrustedApplicationIdentity::currentBlob(Data(bytes)), Data(bytes));
     }
