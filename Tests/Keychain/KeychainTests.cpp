@@ -312,27 +312,16 @@ TEST_F(KeychainTests, aForeignProtectedOlderItemIsRefusedWhenAnyMigratingFromEnt
     EXPECT_TRUE(writes().empty());
 }
 
+// An adaptor error is no fetch error: it ends the fetch as it is, before any
+// repair or replacement, whatever its type.
 TEST_F(KeychainTests, readFailuresEndTheFetchBeforeAnyWrite) {
-    for (const Operation operation : {Operation::fetchItem, Operation::fetchData,
-                                      Operation::trustedApplicationsDataOfItem, Operation::trustedApplicationsDataOfPaths}) {
-        seed(key_, std::vector<std::string>{"intruder"}, secret_);
-        proxy_->clearCalls();
-        proxy_->failNext(operation, injected);
-        EXPECT_EQ(thrownBy<NSError>([&] { keychain_.fetch(key_, replacing_); }), injected);
-        EXPECT_TRUE(writes().empty());
-    }
-    // So do those of the older item in a migration.
-    keychain_.remove(key_);
-    seed(older_, std::vector<std::string>{"vault", "legacy"}, oldSecret_);
-    proxy_->failNext(Operation::trustedApplicationsDataOfItem, injected);
-    EXPECT_EQ(thrownBy<NSError>([&] {
-                  keychain_.fetch(key_, {{Option::migratingFrom, orvane::toObject(older_)},
-                                         {Option::replacingWithData, replacement_}});
-              }),
-              injected);
-    EXPECT_FALSE(bytesOf(key_));
-    proxy_->failNext(Operation::fetchItem, std::runtime_error("adaptor trouble"));
-    EXPECT_STREQ(thrownBy<std::runtime_error>([&] { keychain_.fetch(key_); })->what(), "adaptor trouble");
+    seed(key_, std::vector<std::string>{"intruder"}, secret_);
+    proxy_->failNext(Operation::trustedApplicationsDataOfPaths, injected);
+    EXPECT_EQ(thrownBy<NSError>([&] { keychain_.fetch(key_, replacing_); }), injected);
+    proxy_->failNext(Operation::fetchData, std::runtime_error("adaptor trouble"));
+    EXPECT_STREQ(thrownBy<std::runtime_error>([&] { keychain_.fetch(key_, replacing_); })->what(),
+                 "adaptor trouble");
+    EXPECT_TRUE(writes().empty());
 }
 
 // Every delete or add of a repair, replacement or migration that fails ends

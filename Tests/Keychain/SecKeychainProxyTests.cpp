@@ -37,11 +37,9 @@ std::string messageThrownBy(const std::function<void()>& run) {
 }
 
 TEST(SecKeychainProxyTest, everyOperationFailsAtOnceWithoutASessionBus) {
-    for (const char* address : {static_cast<const char*>(nullptr), "", "autolaunch:"}) {
-        SCOPED_TRACE(address == nullptr ? "unset" : address);
-        const testsupport::ScopedEnvironment bus(
-            {{"DBUS_SESSION_BUS_ADDRESS", address ? std::optional<std::string>(address) : std::nullopt},
-             {"XDG_RUNTIME_DIR", std::nullopt}});
+    // (Which bus addresses count as none is BusConnection's to test.)
+    for (const char* address : {"", "autolaunch:"}) {
+        const testsupport::ScopedEnvironment bus({{"DBUS_SESSION_BUS_ADDRESS", address}, {"XDG_RUNTIME_DIR", std::nullopt}});
         SecKeychainProxy proxy;
         EXPECT_EQ(messageThrownBy([&] { proxy.fetchItem("alice", "vault"); }),
                   "Error '-25291' retrieving key data for account: alice, service: vault");
