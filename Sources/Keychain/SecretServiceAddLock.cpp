@@ -31,9 +31,25 @@ std::uint64_t keyHash(std::string_view account, std::string_view service) {
     return hash;
 }
 
-std::timed_mutex& mutexFor(std::uint64_t hash) {
-    static std::array<std::timed_mutex, 64> mutexes;
+std::mutex& mutexFor(std::uint64_t hash) {
+    static std::array<std::mutex, 64> mutexes;
     return mutexes[hash % mutexes.size()];
+}
+
+// pollUntil: whether `attempt()` succeeded by `deadline`, trying again after
+// growing pauses. Polling keeps every wait to the deadline; the locks are
+// held for one add, so a pause of a few milliseconds costs little.
+template <class Attempt>
+bool pollUntil(Clock::time_point deadline, Attempt&& attempt) {
+    auto pause = std::chrono::milliseconds(1);
+    while (!attempt()) {
+        if (Clock::now() + pause > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 // openLockFile: the lock file, or -1 when there is no safe one to use.
@@ -74,7 +90,7 @@ SecretServiceAddLock::SecretServiceAddLock(std::string_view account, std::string
                                            Clock::time_point deadline)
     : inProcess_(mutexFor(keyHash(account, service)), std::defer_lock) {
     const std::uint64_t hash = keyHash(account, service);
-    if (!inProcess_.try_lock_until(deadline)) {
+    if (!pollUntil(deadline, [&] { return inProcess_.try_lock(); })) {
         throw Failure{errSecNotAvailable};
     }
     file_ = openLockFile();
@@ -86,21 +102,21 @@ SecretServiceAddLock::SecretServiceAddLock(std::string_view account, std::string
     range.l_whence = SEEK_SET;
     range.l_start = static_cast<off_t>(hash & 0x7fffffffULL);
     range.l_len = 1;
-    // The lock is polled rather than waited for, so that the wait keeps to the deadline.
-    auto pause = std::chrono::milliseconds(1);
-    while (::fcntl(file_, F_OFD_SETLK, &range) != 0) {
-        if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-            // A file system without such locks: as without a runtime directory.
-            ::close(file_);
-            file_ = -1;
-            return;
+    bool unsupported = false;
+    const bool locked = pollUntil(deadline, [&] {
+        if (::fcntl(file_, F_OFD_SETLK, &range) == 0) {
+            return true;
         }
-        if (Clock::now() + pause > deadline) {
-            ::close(file_);
+        unsupported = errno != EAGAIN && errno != EACCES && errno != EINTR;
+        return unsupported;
+    });
+    if (!locked || unsupported) {
+        ::close(file_);
+        file_ = -1;
+        // A file system without such locks counts as no runtime directory.
+        if (!unsupported) {
             throw Failure{errSecNotAvailable};
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
 }
 

@@ -18,8 +18,8 @@
 // each create an item, as without this lock. Other Secret Service clients
 // (secret-tool) take no lock at all.
 //
-// Waiting is bounded: when either lock is not had by `deadline`, the
-// constructor throws Failure{errSecNotAvailable}.
+// Waiting is bounded: both locks are polled, and when either is not had by
+// `deadline` the constructor throws Failure{errSecNotAvailable}.
 //
 // One thread; held for the scope of one add.
 //
@@ -49,7 +49,7 @@ public:
     static std::string lockFilePath();
 
 private:
-    std::unique_lock<std::timed_mutex> inProcess_;
+    std::unique_lock<std::mutex> inProcess_;
     int file_ = -1;  // holds the byte lock while open
 };
 

@@ -235,8 +235,9 @@ constexpr int adderProcesses = 8;
 constexpr int addsPerProcess = 50;
 constexpr const char* adderVariable = "ORVANE_TEST_ADDER";
 
-// addAsAdder: the number of this process's adds that succeeded when every
-// other was refused as a duplicate; 255 otherwise.
+// addAsAdder: 100 plus the number of this process's adds that succeeded when
+// every other was refused as a duplicate (so that an adder that never got
+// here, failing as a test, is told apart); 255 otherwise.
 int addAsAdder(const std::string& service, long long startMilliseconds) {
     std::this_thread::sleep_until(std::chrono::system_clock::time_point(std::chrono::milliseconds(startMilliseconds)));
     SecKeychainProxy proxy(20s);
@@ -249,7 +250,7 @@ int addAsAdder(const std::string& service, long long startMilliseconds) {
         }
         added += message == "no error";
     }
-    return added;
+    return 100 + added;
 }
 
 TEST_F(SecKeychainProxyIntegrationTest, concurrentAddsOfOneItemLeaveOneAndRefuseTheRest) {
@@ -278,8 +279,9 @@ TEST_F(SecKeychainProxyIntegrationTest, concurrentAddsOfOneItemLeaveOneAndRefuse
     for (const pid_t adder : adders) {
         int status = 0;
         ::waitpid(adder, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 255) << "an add failed otherwise than as a duplicate";
-        added += WEXITSTATUS(status);
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ASSERT_TRUE(code >= 100 && code <= 100 + addsPerProcess) << "an adder failed: " << code;
+        added += code - 100;
     }
     EXPECT_EQ(added, 1);
     EXPECT_EQ(itemPaths("alice", service_).size(), 1u);
