@@ -245,8 +245,6 @@ TEST_F(KeychainTests, bypassingReadsAnyPresentItemWithoutCheckingButOnlyWhenTrue
 
 TEST_F(KeychainTests, aMissingItemFailsOrTakesTheReplacementWithoutADelete) {
     EXPECT_EQ(fetchFailure([&] { keychain_.fetch(key_); }), Case::dataNotFound);
-    EXPECT_EQ(fetchFailure([&] { keychain_.fetch(key_, {{Option::replacingWithData, "replacement"}}); }),
-              Case::dataNotFound);
     EXPECT_TRUE(writes().empty());
     EXPECT_EQ(keychain_.fetch(key_, replacing_), replacement_);
     EXPECT_EQ(writes(), added_);
