@@ -89,7 +89,12 @@ std::vector<Data> InMemoryKeychainProxy::trustedApplicationsData(const SecKeycha
     if (found == items_.end() || found->second.identity != state->identity) {
         throw secKeychainError::retrievingAccess(errSecInvalidItemRef);
     }
-    return found->second.item.trustedApplications.value_or(std::vector<Data>{});
+    // Records of an earlier version read as today's, as the platform adaptor reads them.
+    std::vector<Data> blobs;
+    for (const Data& stored : found->second.item.trustedApplications.value_or(std::vector<Data>{})) {
+        blobs.push_back(TrustedApplicationIdentity::currentBlob(stored));
+    }
+    return blobs;
 }
 
 std::vector<Data> InMemoryKeychainProxy::trustedApplicationsData(const std::vector<std::string>& paths) {

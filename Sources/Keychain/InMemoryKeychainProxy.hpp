@@ -7,7 +7,8 @@
 // deleting a missing item succeeds; and an item made with some application
 // paths reports, through trustedApplicationsData(item), exactly the blobs
 // that trustedApplicationsData(paths) makes for them (TrustedApplicationIdentity,
-// so a path where no file exists is refused as the platform refuses it).
+// so a path where no file exists is refused as the platform refuses it, and a
+// record of an earlier version reads as today's).
 //
 // For tests it also
 //   - records every call (calls()), so a test can see that nothing was written;

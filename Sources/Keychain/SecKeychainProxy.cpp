@@ -1,6 +1,7 @@
 #include "Keychain/SecKeychainProxy.hpp"
 
 #include "Keychain/SecKeychainError.hpp"
+#include "Keychain/SecretServiceAddLock.hpp"
 #include "Keychain/SecretServiceSession.hpp"
 #include "Keychain/TrustedApplicationIdentity.hpp"
 
@@ -39,7 +40,7 @@ std::optional<std::vector<Data>> decodeTrustedApplications(std::string_view text
         if (piece.empty() || !blob) {
             return std::nullopt;
         }
-        blobs.push_back(std::move(*blob));
+        blobs.push_back(TrustedApplicationIdentity::currentBlob(*blob));
         if (end == std::string_view::npos) {
             break;
         }
@@ -77,7 +78,8 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
                 [&](secretservice::BoundedWait::Call& call, const std::string& path) {
                     return session.finishProperties(wait, call, path);
                 });
-            std::optional<ItemProperties> chosen = guessed ? std::move(guessed) : session.newest(wait, paths);
+            std::optional<ItemProperties> chosen =
+                guessed ? std::move(guessed) : session.newest(wait, account, service, paths);
             if (!chosen) {
                 session.remember(account, service, std::nullopt);
                 return std::nullopt;
@@ -86,8 +88,10 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
             session.remember(account, service, item.path);
             if (item.locked) {
                 // A locked item's attributes may be withheld; read them again once unlocked.
-                session.unlock(wait, {item.path});
-                item = session.properties(wait, item.path);
+                item = session.whileListed(wait, account, service, item.path, [&] {
+                    session.unlock(wait, {item.path});
+                    return session.properties(wait, item.path);
+                });
             }
             auto state = std::make_shared<SecretServiceItemState>();
             state->path = item.path;
@@ -125,7 +129,7 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
             // One match needs no choosing, which spares a round trip per read.
             std::string path = paths.front();
             if (paths.size() > 1) {
-                std::optional<ItemProperties> chosen = session.newest(wait, paths);
+                std::optional<ItemProperties> chosen = session.newest(wait, account, service, paths);
                 if (!chosen) {
                     return std::nullopt;
                 }
@@ -139,7 +143,8 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
                 }
                 return value;
             };
-            const ValuePtr value = session.unlockingIfLocked(wait, {path}, read);
+            const ValuePtr value = session.whileListed(
+                wait, account, service, path, [&] { return session.unlockingIfLocked(wait, {path}, read); });
             if (!value) {
                 throw Failure{errSecSuccess};
             }
@@ -160,7 +165,9 @@ void SecKeychainProxy::deleteItem(const std::string& account, const std::string&
             // Other clients may have left several; none may remain.
             for (const std::string& path : session.search(wait, account, service)) {
                 try {
-                    session.unlockingIfLocked(wait, {path}, [&] { session.remove(wait, path); });
+                    session.whileListed(wait, account, service, path, [&] {
+                        session.unlockingIfLocked(wait, {path}, [&] { session.remove(wait, path); });
+                    });
                 } catch (const Failure& failure) {
                     if (failure.status != errSecItemNotFound) {
                         throw;
@@ -188,8 +195,11 @@ void SecKeychainProxy::addItem(const std::string& account, const std::string& se
             {descriptorAttribute, descriptor.empty() ? account : descriptor},
             {trustedApplicationsAttribute, encodeTrustedApplications(blobs)},
         };
+        const auto deadline = Clock::now() + connection_->timeout();
         connection_->perform([&](Session& session, BoundedWait& wait) {
-            // The Secret Service would add a second item beside the first.
+            // The Secret Service would add a second item beside the first: no other
+            // add of this item may come between the search and the create.
+            const SecretServiceAddLock lock(account, service, deadline);
             if (!session.search(wait, account, service).empty()) {
                 throw Failure{errSecDuplicateItem};
             }
@@ -199,7 +209,8 @@ void SecKeychainProxy::addItem(const std::string& account, const std::string& se
                                      return session.create(wait, attributes, name, data);
                                  }));
             } catch (const Failure& failure) {
-                if (failure.status == errSecItemNotFound) {
+                if (failure.status == errSecItemNotFound ||
+                    (failure.status == status::unimplemented && !session.hasDefaultCollection(wait))) {
                     throw Failure{status::noSuchKeychain};
                 }
                 throw;

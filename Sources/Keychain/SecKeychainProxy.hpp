@@ -29,9 +29,13 @@
 // time (or the service refused access), -25294 no default collection to add
 // to, errSecParam (-50) a text that D-Bus cannot carry (not UTF-8, or a NUL),
 // -26275 a reply or access record that cannot be decoded, -4 a request the
-// service does not support, -2070 any other service failure; and, without a
+// service does not support or knows nothing of ("no such method/object": an
+// incompatible service is never taken for an empty one; an item deleted
+// meanwhile is told apart by searching again), -2070 any other service
+// failure; and, without a
 // service call, errSecInvalidItemRef (-25304) a handle this adaptor did not
-// make, errSecIO (-36) an application path with no file behind it.
+// make, errSecIO (-36) an application path with no file behind it,
+// errSecParam (-50) one that is not absolute.
 //
 // The service is reached over GLib's session-bus connection (libsecret takes
 // no other): the bus DBUS_SESSION_BUS_ADDRESS names, else the per-user socket
@@ -46,6 +50,10 @@
 // (the object path, never the secret) and sends the request for that item
 // together with the search, so that a read waits for one exchange rather than
 // two; the answer is used only when the search finds exactly that item.
+//
+// addItem searches, then creates; adds of one account and service hold
+// SecretServiceAddLock across both, so that concurrent adds from threads or
+// processes leave one item and refuse the others with errSecDuplicateItem.
 //
 // Thread safety: any thread may call; calls may overlap. Each call runs its
 // own private GLib main context on the caller's thread, so none of them needs

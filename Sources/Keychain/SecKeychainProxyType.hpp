@@ -60,7 +60,7 @@ inline constexpr OSStatus errSecNotAvailable = -25291;
 inline constexpr OSStatus errSecAuthFailed = -25293;
 // An item handle that no longer refers to an item.
 inline constexpr OSStatus errSecInvalidItemRef = -25304;
-// An argument the keychain cannot take (a path with an embedded NUL).
+// An argument the keychain cannot take (a path with an embedded NUL, or not absolute).
 inline constexpr OSStatus errSecParam = -50;
 // A file-system failure: no file at an application path, or it cannot be resolved.
 inline constexpr OSStatus errSecIO = -36;

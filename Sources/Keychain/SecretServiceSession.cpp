@@ -116,11 +116,13 @@ std::vector<std::string> Session::finishSearch(BoundedWait& wait, BoundedWait::C
     const glib::VariantPtr reply(g_dbus_connection_call_finish(connection_, done.get(), &error));
     if (!reply) {
         const glib::ErrorPtr owned(error);
-        const OSStatus status = statusOf(owned.get(), wait);
-        if (status == errSecItemNotFound) {
+        const OSStatus code = statusOf(owned.get(), wait);
+        // A service without a default collection has no items for us; one that
+        // does not know the search at all is not an empty one.
+        if (code == errSecItemNotFound || (code == status::unimplemented && !hasDefaultCollection(wait))) {
             return {};
         }
-        throw Failure{status};
+        throw Failure{code};
     }
     std::vector<std::string> paths;
     GVariantIter* iterator = nullptr;
@@ -230,13 +232,36 @@ void Session::unlock(BoundedWait& wait, const std::vector<std::string>& paths) {
     }
 }
 
+bool Session::hasDefaultCollection(BoundedWait& wait) {
+    auto done = finished(wait.run([&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+        g_dbus_connection_call(connection_, busName, "/org/freedesktop/secrets", "org.freedesktop.Secret.Service",
+                               "ReadAlias", g_variant_new("(s)", "default"), G_VARIANT_TYPE("(o)"),
+                               G_DBUS_CALL_FLAGS_NONE, G_MAXINT, cancellable, callback, data);
+    }));
+    GError* error = nullptr;
+    const glib::VariantPtr reply(g_dbus_connection_call_finish(connection_, done.get(), &error));
+    if (!reply) {
+        fail(error, wait);
+    }
+    const gchar* path = nullptr;
+    g_variant_get(reply.get(), "(&o)", &path);
+    return std::string_view(path) != "/";
+}
+
+bool Session::lists(BoundedWait& wait, const std::string& account, const std::string& service,
+                    const std::string& path) {
+    const std::vector<std::string> paths = search(wait, account, service);
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
 // newest: the properties of the item that every operation picks among
 // `paths`, skipping any that vanished since the search; nothing when all did.
-std::optional<ItemProperties> Session::newest(BoundedWait& wait, const std::vector<std::string>& paths) {
+std::optional<ItemProperties> Session::newest(BoundedWait& wait, const std::string& account,
+                                              const std::string& service, const std::vector<std::string>& paths) {
     std::vector<ItemProperties> items;
     for (const std::string& path : paths) {
         try {
-            items.push_back(properties(wait, path));
+            items.push_back(whileListed(wait, account, service, path, [&] { return properties(wait, path); }));
         } catch (const Failure& failure) {
             if (failure.status != errSecItemNotFound) {
                 throw;

@@ -103,7 +103,28 @@ public:
         return attempt();
     }
 
-    std::optional<ItemProperties> newest(BoundedWait& wait, const std::vector<std::string>& paths);
+    // whileListed: `attempt()` on the item at `path`, found under this account
+    // and service. When the service answers that it knows no such object, the
+    // item counts as missing (errSecItemNotFound) only if a new search no
+    // longer lists it; otherwise that answer is the service's failure.
+    template <class Attempt>
+    auto whileListed(BoundedWait& wait, const std::string& account, const std::string& service,
+                     const std::string& path, Attempt&& attempt) {
+        try {
+            return attempt();
+        } catch (const Failure& failure) {
+            if (failure.status == status::unimplemented && !lists(wait, account, service, path)) {
+                throw Failure{errSecItemNotFound};
+            }
+            throw;
+        }
+    }
+
+    // hasDefaultCollection: whether the service names a default collection.
+    bool hasDefaultCollection(BoundedWait& wait);
+
+    std::optional<ItemProperties> newest(BoundedWait& wait, const std::string& account, const std::string& service,
+                                         const std::vector<std::string>& paths);
     void remove(BoundedWait& wait, const std::string& path);
     std::string create(BoundedWait& wait, const Attributes& attributes, const std::string& label,
                        const Data& data);
@@ -146,6 +167,7 @@ private:
     Session() : home_(g_main_context_new()) {}
 
     std::optional<std::string> lastFound(const std::string& account, const std::string& service);
+    bool lists(BoundedWait& wait, const std::string& account, const std::string& service, const std::string& path);
 
     glib::ContextPtr home_;
     glib::ObjectPtr<SecretService> service_;
@@ -159,6 +181,8 @@ private:
 class Connection {
 public:
     explicit Connection(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+
+    std::chrono::milliseconds timeout() const { return timeout_; }
 
     // perform: runs `body(session, wait)` within one call's bound, opening
     // the session first if there is none. A session that turns out to be

@@ -44,10 +44,14 @@ OSStatus statusOf(const GError* error, const glib::BoundedWait& wait, bool unloc
             case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
             case G_DBUS_ERROR_SPAWN_FILE_INVALID:
                 return errSecNotAvailable;
-            // gnome-keyring answers UnknownMethod for an object path that names nothing.
+            // A service that does not know the request or the object. gnome-keyring
+            // answers so for an item deleted meanwhile too; the operations tell that
+            // case apart by searching again (Session::whileListed), never by the reply.
             case G_DBUS_ERROR_UNKNOWN_METHOD:
             case G_DBUS_ERROR_UNKNOWN_OBJECT:
-                return errSecItemNotFound;
+            case G_DBUS_ERROR_UNKNOWN_INTERFACE:
+            case G_DBUS_ERROR_UNKNOWN_PROPERTY:
+                return status::unimplemented;
             case G_DBUS_ERROR_ACCESS_DENIED:
             case G_DBUS_ERROR_AUTH_FAILED:
                 return errSecAuthFailed;

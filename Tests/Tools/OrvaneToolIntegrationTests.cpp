@@ -231,6 +231,12 @@ TEST_F(OrvaneToolIntegrationTest, fetchOptionsMigrateOrReplaceAMissingItem) {
     EXPECT_TRUE(isOneLine(migrated.err) && migrated.err.starts_with("orvane: warning: ")) << migrated.err;
     EXPECT_EQ(keychain("fetch", "older", {"--acl", "/bin/sh"}).out, "old secret");
     EXPECT_EQ(keychain("fetch", "alice", {"--acl", "/bin/sh"}).out, "old secret");
+    // A relative application path is taken from the working directory.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    const ToolRun relative = keychain("fetch", "alice", {"--acl", "bin/./sh"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(relative.out, "old secret") << relative.err;
 
     // The replacement file is read only when its bytes are needed: /proc/self/mem opens as a regular file
     // but every read of it fails.
