@@ -126,9 +126,9 @@ void libsecretLookup(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(keychainFetchCheckingACL)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(keychainFetchBypassingACLChecks)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(libsecretLookup)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(keychainFetchCheckingACL)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(keychainFetchBypassingACLChecks)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(libsecretLookup)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

@@ -71,13 +71,33 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
         requireText({&account, &service});
         return connection_->perform([&](Session& session,
                                         BoundedWait& wait) -> std::optional<SecKeychainItem> {
+            // The guessed item's secret travels beside its attributes, for the
+            // fetchData that usually follows; a locked item simply sends none.
+            using Calls = std::pair<BoundedWait::Call, BoundedWait::Call>;
+            const std::uint64_t changesBefore = session.changesSeen();
             auto [paths, guessed] = session.searchGuessing(
                 wait, account, service,
-                [&](const std::string& path) { return session.beginProperties(wait, path); },
-                [&](secretservice::BoundedWait::Call& call, const std::string& path) {
-                    return session.finishProperties(wait, call, path);
+                [&](const std::string& path) {
+                    return Calls{session.beginProperties(wait, path), session.beginSecret(wait, path)};
+                },
+                [&](Calls& calls, const std::string& path) {
+                    std::pair<ItemProperties, ValuePtr> guess{session.finishProperties(wait, calls.first, path),
+                                                              nullptr};
+                    try {
+                        guess.second = session.finishSecret(wait, calls.second);
+                    } catch (const Failure&) {
+                        // Read by fetchData, which handles a locked or vanished item.
+                    }
+                    return guess;
                 });
-            std::optional<ItemProperties> chosen = guessed ? std::move(guessed) : session.newest(wait, paths);
+            std::optional<ItemProperties> chosen;
+            ValuePtr secret;
+            if (guessed) {
+                chosen = std::move(guessed->first);
+                secret = std::move(guessed->second);
+            } else {
+                chosen = session.newest(wait, paths);
+            }
             if (!chosen) {
                 session.remember(account, service, std::nullopt);
                 return std::nullopt;
@@ -95,6 +115,9 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
                 found != item.attributes.end()) {
                 state->trustedApplications = found->second;
             }
+            if (secret) {
+                keepReadAhead({session.identity(), changesBefore, account, service, bytesOf(secret.get())});
+            }
             return SecKeychainItem::holding(std::shared_ptr<const SecretServiceItemState>(std::move(state)));
         });
     } catch (const Failure& failure) {
@@ -108,7 +131,14 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
 std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, const std::string& service) {
     try {
         requireText({&account, &service});
+        std::optional<ReadAhead> readAhead = takeReadAhead();
         return connection_->perform([&](Session& session, BoundedWait& wait) -> std::optional<Data> {
+            // The secret fetchItem just read beside the item still holds when
+            // the service has reported no change since: one round trip then.
+            if (readAhead && readAhead->session == session.identity() && readAhead->account == account &&
+                readAhead->service == service && session.unchangedSince(wait, readAhead->changes)) {
+                return std::move(readAhead->secret);
+            }
             auto [paths, guessed] = session.searchGuessing(
                 wait, account, service,
                 [&](const std::string& path) { return session.beginSecret(wait, path); },

@@ -21,6 +21,7 @@
 #include <libsecret/secret.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,6 +64,22 @@ struct ItemProperties {
 // newestOf: the one item every operation picks among several matches.
 const ItemProperties& newestOf(const std::vector<ItemProperties>& items);
 
+// ReadAhead: a secret read together with the item under this account and
+// service, with what the session had seen of the service's changes before
+// it asked (Session::changesSeen).
+struct ReadAhead {
+    std::uint64_t session = 0;
+    std::uint64_t changes = 0;
+    std::string account;
+    std::string service;
+    Data secret;
+};
+
+// keepReadAhead keeps one per thread for the thread's next call to take;
+// takeReadAhead hands it over (or nothing) and forgets it.
+void keepReadAhead(ReadAhead readAhead);
+std::optional<ReadAhead> takeReadAhead();
+
 class Session {
 public:
     Session(const Session&) = delete;
@@ -73,6 +90,20 @@ public:
 
     bool usable() const;
     void drainHome();
+
+    std::uint64_t identity() const { return identity_; }
+
+    // changesSeen: how many signals of the service this session has received.
+    // The service signals every change to an item or collection before it
+    // answers the call that made it, and the bus passes on each sender's
+    // messages in order, so the signal of a call that has finished is queued
+    // for us before the bus answers anything we ask after that.
+    std::uint64_t changesSeen() const;
+
+    // unchangedSince: whether no signal of the service came since `changes`
+    // was seen, judged after one round trip to the bus itself (a Ping): no
+    // change whose call finished before this one started is missed.
+    bool unchangedSince(BoundedWait& wait, std::uint64_t changes);
 
     std::vector<std::string> search(BoundedWait& wait, const std::string& account, const std::string& service);
     BoundedWait::Call beginSearch(BoundedWait& wait, const std::string& account, const std::string& service);
@@ -109,14 +140,16 @@ public:
                        const Data& data);
 
     // searchGuessing: the search for this account and service, sent together
-    // with `begin(path)` for the item last found under them, so that both
-    // answers take one wait. The guess, `finish(call, path)`, is kept only
-    // when the search found exactly that item and the call succeeded;
-    // otherwise the caller goes on from the paths as if nothing was guessed.
+    // with the calls `begin(path)` makes for the item last found under them,
+    // so that all the answers take one wait. The guess, `finish(calls, path)`,
+    // is kept only when the search found exactly that item and `finish`
+    // succeeded; otherwise the caller goes on from the paths as if nothing
+    // was guessed.
     template <class Begin, class Finish>
     auto searchGuessing(BoundedWait& wait, const std::string& account, const std::string& service,
                         Begin&& begin, Finish&& finish) {
-        using Result = std::invoke_result_t<Finish, BoundedWait::Call&, const std::string&>;
+        using Calls = std::invoke_result_t<Begin, const std::string&>;
+        using Result = std::invoke_result_t<Finish, Calls&, const std::string&>;
         std::pair<std::vector<std::string>, std::optional<Result>> outcome;
         const std::optional<std::string> hinted = lastFound(account, service);
         if (!hinted) {
@@ -124,7 +157,7 @@ public:
             return outcome;
         }
         BoundedWait::Call searching = beginSearch(wait, account, service);
-        BoundedWait::Call guessing = begin(*hinted);
+        Calls guessing = begin(*hinted);
         outcome.first = finishSearch(wait, searching);
         try {
             Result guess = finish(guessing, *hinted);
@@ -143,7 +176,15 @@ private:
     // Hints beyond this many are dropped all at once; a missing hint costs one wait.
     static constexpr std::size_t maximumHints = 256;
 
-    Session() : home_(g_main_context_new()) {}
+    struct ChangeCount;
+
+    Session();
+    void watchChanges();
+    static GDBusMessage* countChange(GDBusConnection* connection, GDBusMessage* message, gboolean incoming,
+                                     gpointer data);
+    static void freeChangeCount(gpointer data);
+    static void ignoreSignal(GDBusConnection* connection, const gchar* sender, const gchar* path,
+                             const gchar* interface, const gchar* signal, GVariant* parameters, gpointer data);
 
     std::optional<std::string> lastFound(const std::string& account, const std::string& service);
 
@@ -151,6 +192,10 @@ private:
     glib::ObjectPtr<SecretService> service_;
     GDBusConnection* connection_ = nullptr;  // the service proxy's
     glib::StringPtr owner_;  // the unique bus name of the service at opening
+    const std::uint64_t identity_;  // never reused, unlike an address
+    ChangeCount* changes_ = nullptr;  // freed by the connection when its filter is gone
+    guint changesFilter_ = 0;
+    guint changesSubscription_ = 0;
     // Where each account and service was last found: a guess to check, never an answer.
     std::mutex hintsMutex_;
     std::map<std::pair<std::string, std::string>, std::string> hints_;  // guarded by hintsMutex_
@@ -162,9 +207,11 @@ public:
 
     // perform: runs `body(session, wait)` within one call's bound, opening
     // the session first if there is none. A session that turns out to be
-    // unreachable is dropped, so the next call opens a new one.
+    // unreachable is dropped, so the next call opens a new one. A secret
+    // this thread read ahead is forgotten first.
     template <class Body>
     auto perform(Body&& body) {
+        takeReadAhead();
         const auto deadline = Clock::now() + timeout_;
         const std::shared_ptr<Session> session = acquire(deadline);
         try {

@@ -305,6 +305,11 @@ TEST_F(SecKeychainProxyIntegrationTest, changesByAnotherClientAreSeenByTheNextCa
     storeWithSecretTool("alice", service_, "replaced");
     EXPECT_EQ(proxy_->fetchData("alice", service_), Data("replaced"));
     EXPECT_TRUE(proxy_->fetchItem("alice", service_).has_value());
+    // Between a fetchItem and its fetchData, even a secret changed in place.
+    const auto paths = itemPaths("alice", service_);
+    storeWithSecretTool("alice", service_, "changed in place");
+    EXPECT_EQ(proxy_->fetchData("alice", service_), Data("changed in place"));
+    EXPECT_EQ(itemPaths("alice", service_), paths);
 
     runTool({"secret-tool", "clear", "account", "alice", "service", service_});
     EXPECT_FALSE(proxy_->fetchItem("alice", service_).has_value());
