@@ -75,7 +75,7 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
             // fetchData that usually follows; a locked item simply sends none.
             using Calls = std::pair<BoundedWait::Call, BoundedWait::Call>;
             const std::uint64_t changesBefore = session.changesSeen();
-            auto [paths, guessed] = session.searchGuessing(
+            auto [paths, guessed, searchedAt] = session.searchGuessing(
                 wait, account, service,
                 [&](const std::string& path) {
                     return Calls{session.beginProperties(wait, path), session.beginSecret(wait, path)};
@@ -103,7 +103,7 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
                 return std::nullopt;
             }
             ItemProperties item = std::move(*chosen);
-            session.remember(account, service, item.path);
+            session.remember(account, service, item.path, searchedAt);
             if (item.locked) {
                 // A locked item's attributes may be withheld; read them again once unlocked.
                 session.unlock(wait, {item.path});
@@ -139,13 +139,14 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
                 readAhead->service == service && session.unchangedSince(wait, readAhead->changes)) {
                 return std::move(readAhead->secret);
             }
-            auto [paths, guessed] = session.searchGuessing(
+            auto [paths, guessed, searchedAt] = session.searchGuessing(
                 wait, account, service,
                 [&](const std::string& path) { return session.beginSecret(wait, path); },
                 [&](secretservice::BoundedWait::Call& call, const std::string&) {
                     return session.finishSecret(wait, call);
                 });
             if (guessed && *guessed) {
+                session.remember(account, service, paths.front(), searchedAt);
                 return bytesOf(guessed->get());
             }
             if (paths.empty()) {
@@ -161,7 +162,7 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
                 }
                 path = std::move(chosen->path);
             }
-            session.remember(account, service, path);
+            session.remember(account, service, path, searchedAt);
             const auto read = [&] {
                 ValuePtr value = session.secret(wait, path);
                 if (!value && session.properties(wait, path).locked) {

@@ -334,8 +334,8 @@ void Session::remove(BoundedWait& wait, const std::string& path) {
     }
 }
 
-// remember: the item found under this account and service, or none.
-void Session::remember(const std::string& account, const std::string& service, std::optional<std::string> path) {
+void Session::remember(const std::string& account, const std::string& service, std::optional<std::string> path,
+                       std::optional<std::uint64_t> searchedAt) {
     const std::lock_guard lock(hintsMutex_);
     auto key = std::make_pair(account, service);
     if (!path) {
@@ -345,10 +345,10 @@ void Session::remember(const std::string& account, const std::string& service, s
     if (hints_.size() >= maximumHints && !hints_.contains(key)) {
         hints_.clear();
     }
-    hints_.insert_or_assign(std::move(key), std::move(*path));
+    hints_.insert_or_assign(std::move(key), Hint{std::move(*path), searchedAt});
 }
 
-std::optional<std::string> Session::lastFound(const std::string& account, const std::string& service) {
+std::optional<Session::Hint> Session::lastFound(const std::string& account, const std::string& service) {
     const std::lock_guard lock(hintsMutex_);
     const auto found = hints_.find(std::make_pair(account, service));
     if (found == hints_.end()) {

@@ -139,38 +139,73 @@ public:
     std::string create(BoundedWait& wait, const Attributes& attributes, const std::string& label,
                        const Data& data);
 
+    // Found: what searchGuessing learned. `searchedAt` is the count of changes
+    // seen before a search that found exactly one item, for remember().
+    template <class Result>
+    struct Found {
+        std::vector<std::string> paths;
+        std::optional<Result> guess;
+        std::optional<std::uint64_t> searchedAt;
+    };
+
     // searchGuessing: the search for this account and service, sent together
     // with the calls `begin(path)` makes for the item last found under them,
     // so that all the answers take one wait. The guess, `finish(calls, path)`,
     // is kept only when the search found exactly that item and `finish`
     // succeeded; otherwise the caller goes on from the paths as if nothing
-    // was guessed.
+    // was guessed. When the service has signalled no change since the search
+    // that found only that item, that search still holds and is not sent.
     template <class Begin, class Finish>
     auto searchGuessing(BoundedWait& wait, const std::string& account, const std::string& service,
                         Begin&& begin, Finish&& finish) {
         using Calls = std::invoke_result_t<Begin, const std::string&>;
         using Result = std::invoke_result_t<Finish, Calls&, const std::string&>;
-        std::pair<std::vector<std::string>, std::optional<Result>> outcome;
-        const std::optional<std::string> hinted = lastFound(account, service);
-        if (!hinted) {
-            outcome.first = search(wait, account, service);
-            return outcome;
-        }
-        BoundedWait::Call searching = beginSearch(wait, account, service);
-        Calls guessing = begin(*hinted);
-        outcome.first = finishSearch(wait, searching);
-        try {
-            Result guess = finish(guessing, *hinted);
-            if (outcome.first.size() == 1 && outcome.first.front() == *hinted) {
-                outcome.second = std::move(guess);
+        Found<Result> outcome;
+        const std::optional<Hint> hinted = lastFound(account, service);
+        if (hinted && hinted->searchedAt == changesSeen()) {
+            try {
+                Calls guessing = begin(hinted->path);
+                Result guess = finish(guessing, hinted->path);
+                // The replies come after the signal of any change made before they were asked for.
+                if (changesSeen() == hinted->searchedAt) {
+                    outcome.paths = {hinted->path};
+                    outcome.guess = std::move(guess);
+                    outcome.searchedAt = hinted->searchedAt;
+                    return outcome;
+                }
+            } catch (const Failure&) {
+                if (wait.expired()) {
+                    throw;
+                }
+                // A locked or vanished item: asked again below, with the search.
             }
-        } catch (const Failure&) {
-            // A vanished or locked item: the caller asks again and handles what it finds.
+        }
+        const std::uint64_t before = changesSeen();
+        if (!hinted) {
+            outcome.paths = search(wait, account, service);
+        } else {
+            BoundedWait::Call searching = beginSearch(wait, account, service);
+            Calls guessing = begin(hinted->path);
+            outcome.paths = finishSearch(wait, searching);
+            try {
+                Result guess = finish(guessing, hinted->path);
+                if (outcome.paths.size() == 1 && outcome.paths.front() == hinted->path) {
+                    outcome.guess = std::move(guess);
+                }
+            } catch (const Failure&) {
+                // A vanished or locked item: the caller asks again and handles what it finds.
+            }
+        }
+        if (outcome.paths.size() == 1) {
+            outcome.searchedAt = before;
         }
         return outcome;
     }
 
-    void remember(const std::string& account, const std::string& service, std::optional<std::string> path);
+    // remember: where this account and service was found (none: not found),
+    // by a search made when `searchedAt` changes had been seen, if known.
+    void remember(const std::string& account, const std::string& service, std::optional<std::string> path,
+                  std::optional<std::uint64_t> searchedAt = std::nullopt);
 
 private:
     // Hints beyond this many are dropped all at once; a missing hint costs one wait.
@@ -186,7 +221,11 @@ private:
     static void ignoreSignal(GDBusConnection* connection, const gchar* sender, const gchar* path,
                              const gchar* interface, const gchar* signal, GVariant* parameters, gpointer data);
 
-    std::optional<std::string> lastFound(const std::string& account, const std::string& service);
+    struct Hint {
+        std::string path;
+        std::optional<std::uint64_t> searchedAt;
+    };
+    std::optional<Hint> lastFound(const std::string& account, const std::string& service);
 
     glib::ContextPtr home_;
     glib::ObjectPtr<SecretService> service_;
@@ -198,7 +237,7 @@ private:
     guint changesSubscription_ = 0;
     // Where each account and service was last found: a guess to check, never an answer.
     std::mutex hintsMutex_;
-    std::map<std::pair<std::string, std::string>, std::string> hints_;  // guarded by hintsMutex_
+    std::map<std::pair<std::string, std::string>, Hint> hints_;  // guarded by hintsMutex_
 };
 
 class Connection {
