@@ -12,6 +12,7 @@
 // replaced at the next call.
 #pragma once
 
+#include "Keychain/SecretServiceItem.hpp"
 #include "Keychain/SecretServiceStatus.hpp"
 
 // libsecret's object-path functions (unlock, get, create and delete by path)
@@ -36,7 +37,6 @@ namespace orvane::secretservice {
 
 using glib::BoundedWait;
 using Clock = BoundedWait::Clock;
-using Attributes = std::map<std::string, std::string, std::less<>>;
 
 inline constexpr const char* schemaAttribute = "xdg:schema";
 inline constexpr const char* schemaName = "com.orvane.GenericPassword";
@@ -51,18 +51,6 @@ struct ValueUnref {
     void operator()(SecretValue* value) const noexcept { secret_value_unref(value); }
 };
 using ValuePtr = std::unique_ptr<SecretValue, ValueUnref>;
-
-// The properties of one item that choosing and reading it need.
-struct ItemProperties {
-    std::string path;
-    bool locked = false;
-    Attributes attributes;
-    std::uint64_t created = 0;
-    std::uint64_t modified = 0;
-};
-
-// newestOf: the one item every operation picks among several matches.
-const ItemProperties& newestOf(const std::vector<ItemProperties>& items);
 
 // ReadAhead: a secret read together with the item under this account and
 // service, with what the session had seen of the service's changes before
