@@ -45,7 +45,15 @@
 // The adaptor also remembers where it last found each account and service
 // (the object path, never the secret) and sends the request for that item
 // together with the search, so that a read waits for one exchange rather than
-// two; the answer is used only when the search finds exactly that item.
+// two; the answer is used only when the search finds exactly that item. It
+// counts the service's signals (a filter and a subscription on that shared
+// connection): the service signals every change before it answers the call
+// that made it, so while the count stays where it was at the search that
+// found the item, the search is not sent again. fetchItem also reads the
+// secret beside the attributes, and a fetchData for the same account and
+// service that follows on the same thread (no other call of the adaptor in
+// between) returns it after one Ping to the bus shows no signal came since;
+// a change made by any client before fetchData began is always seen.
 //
 // Thread safety: any thread may call; calls may overlap. Each call runs its
 // own private GLib main context on the caller's thread, so none of them needs
