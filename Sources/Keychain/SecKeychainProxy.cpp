@@ -81,8 +81,8 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
                     return Calls{session.beginProperties(wait, path), session.beginSecret(wait, path)};
                 },
                 [&](Calls& calls, const std::string& path) {
-                    std::pair<ItemProperties, ValuePtr> guess{session.finishProperties(wait, calls.first, path),
-                                                              nullptr};
+                    std::pair<ItemProperties, ValuePtr> guess{
+                        session.finishProperties(wait, calls.first, path), nullptr};
                     try {
                         guess.second = session.finishSecret(wait, calls.second);
                     } catch (const Failure&) {

@@ -53,7 +53,9 @@
 // secret beside the attributes, and a fetchData for the same account and
 // service that follows on the same thread (no other call of the adaptor in
 // between) returns it after one Ping to the bus shows no signal came since;
-// a change made by any client before fetchData began is always seen.
+// a change made by any client before fetchData began is always seen. Until
+// then the secret waits in the thread's wiped memory; the thread's next call
+// of the adaptor, whichever it is, drops it.
 //
 // Thread safety: any thread may call; calls may overlap. Each call runs its
 // own private GLib main context on the caller's thread, so none of them needs

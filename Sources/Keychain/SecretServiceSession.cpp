@@ -52,7 +52,8 @@ struct Session::ChangeCount {
     std::string owner;
 };
 
-GDBusMessage* Session::countChange(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
+GDBusMessage* Session::countChange(GDBusConnection*, GDBusMessage* message, gboolean incoming,
+                                   gpointer data) {
     auto* changes = static_cast<ChangeCount*>(data);
     const char* sender = g_dbus_message_get_sender(message);
     if (incoming && g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_SIGNAL &&
@@ -66,21 +67,21 @@ void Session::freeChangeCount(gpointer data) {
     delete static_cast<ChangeCount*>(data);
 }
 
-void Session::ignoreSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
-                           gpointer) {}
+void Session::ignoreSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                           GVariant*, gpointer) {}
 
 // watchChanges: asks the bus for every signal of the service, and counts them.
 void Session::watchChanges() {
     changes_ = new ChangeCount();
     changes_->owner = owner_.get();
-    changesFilter_ = g_dbus_connection_add_filter(connection_, &Session::countChange, changes_,
-                                                  &Session::freeChangeCount);
+    changesFilter_ =
+        g_dbus_connection_add_filter(connection_, &Session::countChange, changes_, &Session::freeChangeCount);
     // The subscription is what makes the bus send them; the bus applies it
     // before it passes on any later message of ours, so a change the service
     // makes after our next request reaches us.
-    changesSubscription_ =
-        g_dbus_connection_signal_subscribe(connection_, owner_.get(), nullptr, nullptr, nullptr, nullptr,
-                                           G_DBUS_SIGNAL_FLAGS_NONE, &Session::ignoreSignal, nullptr, nullptr);
+    changesSubscription_ = g_dbus_connection_signal_subscribe(connection_, owner_.get(), nullptr, nullptr,
+                                                              nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                              &Session::ignoreSignal, nullptr, nullptr);
 }
 
 std::uint64_t Session::changesSeen() const {
@@ -88,11 +89,12 @@ std::uint64_t Session::changesSeen() const {
 }
 
 bool Session::unchangedSince(BoundedWait& wait, std::uint64_t changes) {
-    auto done = finished(wait.run([&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-        g_dbus_connection_call(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                               "org.freedesktop.DBus.Peer", "Ping", nullptr, G_VARIANT_TYPE_UNIT,
-                               G_DBUS_CALL_FLAGS_NONE, G_MAXINT, cancellable, callback, data);
-    }));
+    auto done =
+        finished(wait.run([&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            g_dbus_connection_call(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus.Peer", "Ping", nullptr, G_VARIANT_TYPE_UNIT,
+                                   G_DBUS_CALL_FLAGS_NONE, G_MAXINT, cancellable, callback, data);
+        }));
     GError* error = nullptr;
     const glib::VariantPtr reply(g_dbus_connection_call_finish(connection_, done.get(), &error));
     if (!reply) {
@@ -334,8 +336,8 @@ void Session::remove(BoundedWait& wait, const std::string& path) {
     }
 }
 
-void Session::remember(const std::string& account, const std::string& service, std::optional<std::string> path,
-                       std::optional<std::uint64_t> searchedAt) {
+void Session::remember(const std::string& account, const std::string& service,
+                       std::optional<std::string> path, std::optional<std::uint64_t> searchedAt) {
     const std::lock_guard lock(hintsMutex_);
     auto key = std::make_pair(account, service);
     if (!path) {

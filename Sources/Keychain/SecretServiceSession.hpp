@@ -207,7 +207,8 @@ private:
                                      gpointer data);
     static void freeChangeCount(gpointer data);
     static void ignoreSignal(GDBusConnection* connection, const gchar* sender, const gchar* path,
-                             const gchar* interface, const gchar* signal, GVariant* parameters, gpointer data);
+                             const gchar* interface, const gchar* signal, GVariant* parameters,
+                             gpointer data);
 
     struct Hint {
         std::string path;
@@ -219,7 +220,7 @@ private:
     glib::ObjectPtr<SecretService> service_;
     GDBusConnection* connection_ = nullptr;  // the service proxy's
     glib::StringPtr owner_;  // the unique bus name of the service at opening
-    const std::uint64_t identity_;  // never reused, unlike an address
+    const std::uint64_t identity_;    // never reused, unlike an address
     ChangeCount* changes_ = nullptr;  // freed by the connection when its filter is gone
     guint changesFilter_ = 0;
     guint changesSubscription_ = 0;

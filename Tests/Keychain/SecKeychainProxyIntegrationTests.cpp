@@ -437,11 +437,12 @@ TEST_F(SecKeychainProxyIntegrationTest, aDeadlineLeavesNoRequestToBeSentLater) {
     proxy_->addItem("alice", service_, "Vault", "", {}, Data("kept"));
     const glib::ObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     auto* sent = new SentToService();
-    const guint filter = g_dbus_connection_add_filter(bus.get(), &countSentToService, sent,
-                                                      [](gpointer data) { delete static_cast<SentToService*>(data); });
-    const ToolResult pid = runTool({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                    "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
-                                    "string:org.freedesktop.secrets"});
+    const guint filter =
+        g_dbus_connection_add_filter(bus.get(), &countSentToService, sent,
+                                     [](gpointer data) { delete static_cast<SentToService*>(data); });
+    const ToolResult pid = runTool(
+        {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+         "org.freedesktop.DBus.GetConnectionUnixProcessID", "string:org.freedesktop.secrets"});
     const pid_t daemon = static_cast<pid_t>(std::atoi(pid.output.substr(pid.output.rfind(' ') + 1).c_str()));
     ASSERT_GT(daemon, 0);
     SecKeychainProxy bounded(300ms);

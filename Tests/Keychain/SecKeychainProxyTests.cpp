@@ -102,8 +102,10 @@ TEST(SecKeychainProxyTest, trustedApplicationsOfAHandleFromAnotherAdaptorAreRefu
 TEST(SecKeychainProxyTest, itemsChangedInTheSameSecondResolveByCreationThenPath) {
     using orvane::secretservice::ItemProperties;
     const std::vector<std::pair<std::vector<ItemProperties>, std::string>> cases{
-        {{{"/c/5", false, {}, 100, 200}, {"/c/4", false, {}, 101, 200}, {"/c/3", false, {}, 99, 199}}, "/c/4"},
-        {{{"/c/9", false, {}, 100, 200}, {"/c/10", false, {}, 100, 200}, {"/c/8", false, {}, 100, 200}}, "/c/10"},
+        {{{"/c/5", false, {}, 100, 200}, {"/c/4", false, {}, 101, 200}, {"/c/3", false, {}, 99, 199}},
+         "/c/4"},
+        {{{"/c/9", false, {}, 100, 200}, {"/c/10", false, {}, 100, 200}, {"/c/8", false, {}, 100, 200}},
+         "/c/10"},
         {{{"/c/2", false, {}, 100, 200}, {"/c/3", false, {}, 100, 200}}, "/c/3"},
     };
     for (const auto& [items, newest] : cases) {
