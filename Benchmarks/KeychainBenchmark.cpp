@@ -3,7 +3,8 @@
 // and service. Real time, since the work happens in the keyring daemon.
 //
 // Run it inside a private keyring, never the user's:
-//   bash scripts/with-test-keyring.sh build/bench/Benchmarks/KeychainBenchmark
+//   bash scripts/with-test-keyring.sh build/bench/Benchmarks/KeychainBenchmark \
+//       --benchmark_enable_random_interleaving=true
 // Without a reachable Secret Service every benchmark reports the error and
 // the program ends normally.
 #include "Keychain/Keychain.hpp"
@@ -126,9 +127,9 @@ void libsecretLookup(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(keychainFetchCheckingACL)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(keychainFetchBypassingACLChecks)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(libsecretLookup)->UseRealTime()->Repetitions(3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(keychainFetchCheckingACL)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(keychainFetchBypassingACLChecks)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(libsecretLookup)->UseRealTime()->Repetitions(9)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

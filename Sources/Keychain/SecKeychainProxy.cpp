@@ -72,20 +72,39 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
         requireText({&account, &service});
         return connection_->perform([&](Session& session,
                                         BoundedWait& wait) -> std::optional<SecKeychainItem> {
-            auto [paths, guessed] = session.searchGuessing(
+            // The guessed item's secret travels beside its attributes, for the
+            // fetchData that usually follows; a locked item simply sends none.
+            using Calls = std::pair<BoundedWait::Call, BoundedWait::Call>;
+            const std::uint64_t changesBefore = session.changesSeen();
+            auto [paths, guessed, searchedAt] = session.searchGuessing(
                 wait, account, service,
-                [&](const std::string& path) { return session.beginProperties(wait, path); },
-                [&](secretservice::BoundedWait::Call& call, const std::string& path) {
-                    return session.finishProperties(wait, call, path);
+                [&](const std::string& path) {
+                    return Calls{session.beginProperties(wait, path), session.beginSecret(wait, path)};
+                },
+                [&](Calls& calls, const std::string& path) {
+                    std::pair<ItemProperties, ValuePtr> guess{
+                        session.finishProperties(wait, calls.first, path), nullptr};
+                    try {
+                        guess.second = session.finishSecret(wait, calls.second);
+                    } catch (const Failure&) {
+                        // Read by fetchData, which handles a locked or vanished item.
+                    }
+                    return guess;
                 });
-            std::optional<ItemProperties> chosen =
-                guessed ? std::move(guessed) : session.newest(wait, account, service, paths);
+            std::optional<ItemProperties> chosen;
+            ValuePtr secret;
+            if (guessed) {
+                chosen = std::move(guessed->first);
+                secret = std::move(guessed->second);
+            } else {
+                chosen = session.newest(wait, account, service, paths);
+            }
             if (!chosen) {
                 session.remember(account, service, std::nullopt);
                 return std::nullopt;
             }
             ItemProperties item = std::move(*chosen);
-            session.remember(account, service, item.path);
+            session.remember(account, service, item.path, searchedAt);
             if (item.locked) {
                 // A locked item's attributes may be withheld; read them again once unlocked.
                 item = session.whileListed(wait, account, service, item.path, [&] {
@@ -98,6 +117,9 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
             if (const auto found = item.attributes.find(trustedApplicationsAttribute);
                 found != item.attributes.end()) {
                 state->trustedApplications = found->second;
+            }
+            if (secret) {
+                keepReadAhead({session.identity(), changesBefore, account, service, bytesOf(secret.get())});
             }
             return SecKeychainItem::holding(std::shared_ptr<const SecretServiceItemState>(std::move(state)));
         });
@@ -112,14 +134,22 @@ std::optional<SecKeychainItem> SecKeychainProxy::fetchItem(const std::string& ac
 std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, const std::string& service) {
     try {
         requireText({&account, &service});
+        std::optional<ReadAhead> readAhead = takeReadAhead();
         return connection_->perform([&](Session& session, BoundedWait& wait) -> std::optional<Data> {
-            auto [paths, guessed] = session.searchGuessing(
+            // The secret fetchItem just read beside the item still holds when
+            // the service has reported no change since: one round trip then.
+            if (readAhead && readAhead->session == session.identity() && readAhead->account == account &&
+                readAhead->service == service && session.unchangedSince(wait, readAhead->changes)) {
+                return std::move(readAhead->secret);
+            }
+            auto [paths, guessed, searchedAt] = session.searchGuessing(
                 wait, account, service,
                 [&](const std::string& path) { return session.beginSecret(wait, path); },
                 [&](secretservice::BoundedWait::Call& call, const std::string&) {
                     return session.finishSecret(wait, call);
                 });
             if (guessed && *guessed) {
+                session.remember(account, service, paths.front(), searchedAt);
                 return bytesOf(guessed->get());
             }
             if (paths.empty()) {
@@ -135,7 +165,7 @@ std::optional<Data> SecKeychainProxy::fetchData(const std::string& account, cons
                 }
                 path = std::move(chosen->path);
             }
-            session.remember(account, service, path);
+            session.remember(account, service, path, searchedAt);
             const auto read = [&] {
                 ValuePtr value = session.secret(wait, path);
                 if (!value && session.properties(wait, path).locked) {

@@ -49,7 +49,17 @@
 // The adaptor also remembers where it last found each account and service
 // (the object path, never the secret) and sends the request for that item
 // together with the search, so that a read waits for one exchange rather than
-// two; the answer is used only when the search finds exactly that item.
+// two; the answer is used only when the search finds exactly that item. It
+// counts the service's signals (a filter and a subscription on that shared
+// connection): the service signals every change before it answers the call
+// that made it, so while the count stays where it was at the search that
+// found the item, the search is not sent again. fetchItem also reads the
+// secret beside the attributes, and a fetchData for the same account and
+// service that follows on the same thread (no other call of the adaptor in
+// between) returns it after one Ping to the bus shows no signal came since;
+// a change made by any client before fetchData began is always seen. Until
+// then the secret waits in the thread's wiped memory; the thread's next call
+// of the adaptor, whichever it is, drops it.
 //
 // addItem searches, then creates; adds of one account and service hold
 // SecretServiceAddLock across both, so that concurrent adds from threads or

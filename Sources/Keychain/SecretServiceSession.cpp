@@ -3,6 +3,7 @@
 #include "Platform/GLib/BusConnection.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 #include <tuple>
 
@@ -14,6 +15,10 @@ constexpr const char* busName = "org.freedesktop.secrets";
 constexpr const char* collectionInterface = "org.freedesktop.Secret.Collection";
 constexpr const char* itemInterface = "org.freedesktop.Secret.Item";
 constexpr const char* secretContentType = "application/octet-stream";
+
+thread_local std::optional<ReadAhead> readAheadOfThisThread;
+
+std::atomic<std::uint64_t> lastSessionIdentity{0};
 
 void unrefVariant(gpointer variant) {
     g_variant_unref(static_cast<GVariant*>(variant));
@@ -38,7 +43,75 @@ const ItemProperties& newestOf(const std::vector<ItemProperties>& items) {
         });
 }
 
+// ChangeCount: the signals of the service's connection `owner` seen so far.
+// Counted by a filter, which GDBus runs on its worker thread for each message
+// in the order they arrive, so a signal is counted before any reply that
+// arrived after it is handed to its caller.
+struct Session::ChangeCount {
+    std::atomic<std::uint64_t> signals{0};
+    std::string owner;
+};
+
+GDBusMessage* Session::countChange(GDBusConnection*, GDBusMessage* message, gboolean incoming,
+                                   gpointer data) {
+    auto* changes = static_cast<ChangeCount*>(data);
+    const char* sender = g_dbus_message_get_sender(message);
+    if (incoming && g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_SIGNAL &&
+        sender != nullptr && changes->owner == sender) {
+        ++changes->signals;
+    }
+    return message;
+}
+
+void Session::freeChangeCount(gpointer data) {
+    delete static_cast<ChangeCount*>(data);
+}
+
+void Session::ignoreSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                           GVariant*, gpointer) {}
+
+// watchChanges: asks the bus for every signal of the service, and counts them.
+void Session::watchChanges() {
+    changes_ = new ChangeCount();
+    changes_->owner = owner_.get();
+    changesFilter_ =
+        g_dbus_connection_add_filter(connection_, &Session::countChange, changes_, &Session::freeChangeCount);
+    // The subscription is what makes the bus send them; the bus applies it
+    // before it passes on any later message of ours, so a change the service
+    // makes after our next request reaches us.
+    changesSubscription_ = g_dbus_connection_signal_subscribe(connection_, owner_.get(), nullptr, nullptr,
+                                                              nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                              &Session::ignoreSignal, nullptr, nullptr);
+}
+
+std::uint64_t Session::changesSeen() const {
+    return changes_->signals.load();
+}
+
+bool Session::unchangedSince(BoundedWait& wait, std::uint64_t changes) {
+    auto done =
+        finished(wait.run([&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            g_dbus_connection_call(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus.Peer", "Ping", nullptr, G_VARIANT_TYPE_UNIT,
+                                   G_DBUS_CALL_FLAGS_NONE, G_MAXINT, cancellable, callback, data);
+        }));
+    GError* error = nullptr;
+    const glib::VariantPtr reply(g_dbus_connection_call_finish(connection_, done.get(), &error));
+    if (!reply) {
+        fail(error, wait);
+    }
+    return changesSeen() == changes;
+}
+
+Session::Session() : home_(g_main_context_new()), identity_(++lastSessionIdentity) {}
+
 Session::~Session() {
+    if (changesSubscription_ != 0) {
+        g_dbus_connection_signal_unsubscribe(connection_, changesSubscription_);
+    }
+    if (changesFilter_ != 0) {
+        g_dbus_connection_remove_filter(connection_, changesFilter_);
+    }
     // Releasing the proxy ends its signal subscriptions, whose data GDBus
     // frees from an idle in `home`.
     service_.reset();
@@ -76,6 +149,10 @@ std::shared_ptr<Session> Session::open(Clock::time_point deadline) {
         fail(error, wait);
     }
     session->owner_.reset(g_dbus_proxy_get_name_owner(G_DBUS_PROXY(service)));
+    if (!session->owner_) {
+        throw Failure{errSecNotAvailable};
+    }
+    session->watchChanges();
     return session;
 }
 
@@ -284,8 +361,8 @@ void Session::remove(BoundedWait& wait, const std::string& path) {
     }
 }
 
-// remember: the item found under this account and service, or none.
-void Session::remember(const std::string& account, const std::string& service, std::optional<std::string> path) {
+void Session::remember(const std::string& account, const std::string& service,
+                       std::optional<std::string> path, std::optional<std::uint64_t> searchedAt) {
     const std::lock_guard lock(hintsMutex_);
     auto key = std::make_pair(account, service);
     if (!path) {
@@ -295,16 +372,24 @@ void Session::remember(const std::string& account, const std::string& service, s
     if (hints_.size() >= maximumHints && !hints_.contains(key)) {
         hints_.clear();
     }
-    hints_.insert_or_assign(std::move(key), std::move(*path));
+    hints_.insert_or_assign(std::move(key), Hint{std::move(*path), searchedAt});
 }
 
-std::optional<std::string> Session::lastFound(const std::string& account, const std::string& service) {
+std::optional<Session::Hint> Session::lastFound(const std::string& account, const std::string& service) {
     const std::lock_guard lock(hintsMutex_);
     const auto found = hints_.find(std::make_pair(account, service));
     if (found == hints_.end()) {
         return std::nullopt;
     }
     return found->second;
+}
+
+void keepReadAhead(ReadAhead readAhead) {
+    readAheadOfThisThread = std::move(readAhead);
+}
+
+std::optional<ReadAhead> takeReadAhead() {
+    return std::exchange(readAheadOfThisThread, std::nullopt);
 }
 
 std::shared_ptr<Session> Connection::acquire(Clock::time_point deadline) {

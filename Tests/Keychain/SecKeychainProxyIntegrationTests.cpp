@@ -11,6 +11,7 @@
 #include "Keychain/SecKeychainProxy.hpp"
 #include "Platform/Foundation/ErrorKeys.hpp"
 #include "Platform/Foundation/NSError.hpp"
+#include "Platform/GLib/GLibHandles.hpp"
 #include "Support/ScopedEnvironment.hpp"
 #include "Support/TemporaryFolder.hpp"
 #include "Support/TestKeyring.hpp"
@@ -50,6 +51,8 @@ using orvane::Keychain;
 using orvane::KeychainKey;
 using orvane::NSError;
 using orvane::SecKeychainProxy;
+namespace glib = orvane::glib;
+using Clock = std::chrono::steady_clock;
 
 struct ToolResult {
     int exitStatus = -1;
@@ -221,6 +224,11 @@ TEST_F(SecKeychainProxyIntegrationTest, changesByAnotherClientAreSeenByTheNextCa
     storeWithSecretTool("alice", service_, "replaced");
     EXPECT_EQ(proxy_->fetchData("alice", service_), Data("replaced"));
     EXPECT_TRUE(proxy_->fetchItem("alice", service_).has_value());
+    // Between a fetchItem and its fetchData, even a secret changed in place.
+    const auto paths = itemPaths("alice", service_);
+    storeWithSecretTool("alice", service_, "changed in place");
+    EXPECT_EQ(proxy_->fetchData("alice", service_), Data("changed in place"));
+    EXPECT_EQ(itemPaths("alice", service_), paths);
 
     runTool({"secret-tool", "clear", "account", "alice", "service", service_});
     EXPECT_FALSE(proxy_->fetchItem("alice", service_).has_value());
@@ -323,6 +331,53 @@ TEST_F(SecKeychainProxyIntegrationTest, lockedCollectionFailsAsLockedWithinTheBo
         std::this_thread::sleep_for(50ms);
     }
     EXPECT_EQ(keychain_.fetch(key("alice")), Data("kept safe"));
+}
+
+// Counts what this process sends to the Secret Service over the shared
+// session-bus connection, which the adaptor uses too.
+struct SentToService {
+    std::string owner = secretServiceOwner();
+    std::atomic<int> requests{0};
+};
+
+GDBusMessage* countSentToService(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
+    auto* sent = static_cast<SentToService*>(data);
+    const char* destination = g_dbus_message_get_destination(message);
+    if (!incoming && destination != nullptr &&
+        (sent->owner == destination || std::strcmp(destination, "org.freedesktop.secrets") == 0)) {
+        ++sent->requests;
+    }
+    return message;
+}
+
+// A call cut short by its deadline sends nothing after it: the stalled
+// service, once it resumes, finds no more than what one read asks.
+TEST_F(SecKeychainProxyIntegrationTest, aDeadlineLeavesNoRequestToBeSentLater) {
+    proxy_->addItem("alice", service_, "Vault", "", {}, Data("kept"));
+    const glib::ObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    auto* sent = new SentToService();
+    const guint filter =
+        g_dbus_connection_add_filter(bus.get(), &countSentToService, sent,
+                                     [](gpointer data) { delete static_cast<SentToService*>(data); });
+    const ToolResult pid = runTool(
+        {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+         "org.freedesktop.DBus.GetConnectionUnixProcessID", "string:org.freedesktop.secrets"});
+    const pid_t daemon = static_cast<pid_t>(std::atoi(pid.output.substr(pid.output.rfind(' ') + 1).c_str()));
+    ASSERT_GT(daemon, 0);
+    SecKeychainProxy bounded(300ms);
+    ASSERT_TRUE(bounded.fetchItem("alice", service_).has_value());  // opens the session and learns the item
+    sent->requests = 0;
+    ASSERT_TRUE(bounded.fetchItem("alice", service_).has_value());
+    const int perRead = sent->requests.exchange(0);
+
+    ::kill(daemon, SIGSTOP);
+    const std::string message = messageThrownBy([&] { bounded.fetchItem("alice", service_); });
+    const int sentByStalledRead = sent->requests.load();
+    ::kill(daemon, SIGCONT);
+    EXPECT_EQ(message, "Error '-25291' retrieving key data for account: alice, service: " + service_);
+    EXPECT_LE(sentByStalledRead, perRead);
+    EXPECT_EQ(bounded.fetchData("alice", service_), Data("kept"));
+    g_dbus_connection_remove_filter(bus.get(), filter);
 }
 
 // Runs `probe` in a fresh copy of this test program (a death-test child), so

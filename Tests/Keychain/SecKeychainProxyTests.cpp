@@ -1,6 +1,7 @@
 // SecKeychainProxy without a Secret Service: what it decides before it
 // reaches the bus, and how it fails when there is no bus at all.
 #include "Keychain/SecKeychainProxy.hpp"
+#include "Keychain/SecretServiceItem.hpp"
 
 #include "Platform/Foundation/ErrorKeys.hpp"
 #include "Platform/Foundation/NSError.hpp"
@@ -12,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -74,6 +77,22 @@ TEST(SecKeychainProxyTest, argumentsTheServiceCannotTakeAreRefusedBeforeReaching
     };
     for (const auto& row : rows) {
         EXPECT_EQ(messageThrownBy(row.call), row.message);
+    }
+}
+
+// Items changed within one second carry equal times: the most recently
+// created wins, then the highest path, a longer one counting as higher.
+TEST(SecKeychainProxyTest, itemsChangedInTheSameSecondResolveByCreationThenPath) {
+    using orvane::secretservice::ItemProperties;
+    const std::vector<std::pair<std::vector<ItemProperties>, std::string>> cases{
+        {{{"/c/5", false, {}, 100, 200}, {"/c/4", false, {}, 101, 200}, {"/c/3", false, {}, 99, 199}},
+         "/c/4"},
+        {{{"/c/9", false, {}, 100, 200}, {"/c/10", false, {}, 100, 200}, {"/c/8", false, {}, 100, 200}},
+         "/c/10"},
+        {{{"/c/2", false, {}, 100, 200}, {"/c/3", false, {}, 100, 200}}, "/c/3"},
+    };
+    for (const auto& [items, newest] : cases) {
+        EXPECT_EQ(orvane::secretservice::newestOf(items).path, newest);
     }
 }
 
