@@ -81,6 +81,22 @@ TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersAndTakesAMissingItemAsDone)
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_EQ(file.size(), std::nullopt); }), Lines{});
 }
 
+TEST_F(FileManagerTypeTest, aLinkIsTheEntryItselfNeverItsTarget) {
+    const fs::path target = folder.path() / "target";
+    fs::create_symlink(target, odd);  // dangling
+    File file(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }),
+              Lines{"Could not create file at location: " + odd.string() + " because it already exists"});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(target)));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }), Lines{});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    std::ofstream(target) << "kept";
+    fs::create_symlink(target, odd);
+    EXPECT_TRUE(file.deleteFile());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    EXPECT_TRUE(fs::exists(target));
+}
+
 TEST_F(FileManagerTypeTest, aRefusedRemovalIsLoggedAndStopsClean) {
     File file(fs::path("/proc/self/cmdline"));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.clean()); }),

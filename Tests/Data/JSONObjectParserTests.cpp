@@ -31,10 +31,11 @@ TEST(JSONObjectParser, keepsTheKindOfEveryValue) {
     EXPECT_EQ(contents.at("dup"), Object(2));  // the last of two equal keys
 }
 
-TEST(JSONObjectParser, integersBeyondSixtyFourBitsBecomeDoubles) {
-    EXPECT_EQ(parse("9223372036854775807")->kind(), Object::Kind::integer);
-    EXPECT_EQ(parse("-9223372036854775808")->kind(), Object::Kind::integer);
-    EXPECT_EQ(parse("18446744073709551615"), Object(18446744073709551615.0));
+TEST(JSONObjectParser, integersUpToUnsignedSixtyFourBitsStayIntegers) {
+    EXPECT_EQ(parse("-9223372036854775808")->as<std::int64_t>(), INT64_MIN);
+    EXPECT_EQ(parse("9223372036854775808")->as<std::uint64_t>(), 9223372036854775808u);
+    EXPECT_EQ(parse("18446744073709551615")->as<std::uint64_t>(), UINT64_MAX);
+    EXPECT_EQ(parse("18446744073709551615")->as<std::int64_t>(), std::nullopt);
     EXPECT_EQ(parse("1" + std::string(30, '0'))->kind(), Object::Kind::real);
 }
 

@@ -101,7 +101,7 @@ TEST(JSON, aDottedKeyIsOneKeyNotAPath) {
 TEST(JSON, convertsOnlyValuesOfTheMatchingKind) {
     const URL url = URL::fileURLWithPath("/config.json");
     const JSON json(orvane::Data(std::string_view(R"({"s":"5","i":5,"w":3.0,"f":3.5,"t":true,"one":1,"n":null,
-                                                       "big":3000000000,"a":[1,2],"mixed":[1,"2"]})"))
+                                                       "big":3000000000,"huge":18446744073709551615,"a":[1,2],"mixed":[1,"2"]})"))
                         .bytes(),
                     url);
     EXPECT_EQ(errorFor<std::int64_t>(json, "s"), JSONError::invalidValueCast("s", "Int"));
@@ -114,6 +114,8 @@ TEST(JSON, convertsOnlyValuesOfTheMatchingKind) {
     EXPECT_EQ(errorFor<std::int64_t>(json, "f"), JSONError::invalidValueCast("f", "Int"));
     EXPECT_EQ(json.value<std::int64_t>("big"), 3000000000);
     EXPECT_EQ(errorFor<std::int32_t>(json, "big"), JSONError::invalidValueCast("big", "Int32"));
+    EXPECT_EQ(json.value<std::uint64_t>("huge"), UINT64_MAX);
+    EXPECT_EQ(errorFor<std::int64_t>(json, "huge"), JSONError::invalidValueCast("huge", "Int"));
     EXPECT_DOUBLE_EQ(json.value<double>("i"), 5.0);
     // Null is found, but is no ordinary value.
     EXPECT_EQ(errorFor<std::string>(json, "n"), JSONError::invalidValueCast("n", "String"));

@@ -74,6 +74,44 @@ TEST(PropertyListSerialization, datesKeepTheSecondTheyFallInAcrossTheirWholeRang
                   Object(Date::fromTimeIntervalSince1970(read)))
             << written;
     }
+    // Four-digit years, as strict readers want.
+    EXPECT_NE(PropertyListSerialization::xmlData(Object(PropertyListSerialization::earliestWritableDate()))
+                  ->find("<date>0001-01-01T00:00:00Z</date>"),
+              std::string::npos);
+}
+
+TEST(PropertyListSerialization, unsignedIntegersStayUnsignedInXMLAndBinary) {
+    const Object values(ObjectArray{UINT64_MAX, std::uint64_t{1} << 63, -1, INT64_MIN});
+    const auto xml = PropertyListSerialization::xmlData(values);
+    ASSERT_TRUE(xml);
+    EXPECT_NE(xml->find("<integer>18446744073709551615</integer>"), std::string::npos);
+    const orvane::PropertyListNode tree = PropertyListSerialization::parse(*xml);
+    for (const std::string& bytes : {*xml, binaryOf(tree.get())}) {
+        const auto back = PropertyListSerialization::propertyList(bytes);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->arrayIf()->at(0).as<std::uint64_t>(), UINT64_MAX);
+        EXPECT_EQ(*back, values);
+    }
+}
+
+TEST(PropertyListSerialization, readsUTF16XMLWithAByteOrderMark) {
+    const std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><array>"
+                                u"<string>caf\u00e9 \U0001F511</string><integer>7</integer></array></plist>";
+    const Object expected(ObjectArray{"caf\u00e9 \U0001F511", 7});
+    for (const bool bigEndian : {false, true}) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char16_t unit : text) {
+            const char high = static_cast<char>(unit >> 8);
+            const char low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes), expected);
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes.substr(0, bytes.size() - 1)), std::nullopt);
+        // A lone surrogate (the first half of the key's U+1F511) is no text.
+        const std::size_t pair = bytes.find(bigEndian ? std::string("\xD8\x3D") : std::string("\x3D\xD8"));
+        ASSERT_NE(pair, std::string::npos);
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes.erase(pair + 2, 2)), std::nullopt);
+    }
 }
 
 TEST(PropertyListSerialization, writingRefusesWhatCannotBeReadBack) {

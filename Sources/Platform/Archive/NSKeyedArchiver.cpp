@@ -124,7 +124,8 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::write(const Object& object)
         case Object::Kind::integer:
             // libplist has no signed integers; the bits travel unchanged and
             // are written as the eight-byte integer a negative number needs.
-            return append(plist_new_uint(static_cast<std::uint64_t>(*object.integerIf())));
+            return append(plist_new_uint(object.integerIf() ? static_cast<std::uint64_t>(*object.integerIf())
+                                                            : *object.unsignedIf()));
         case Object::Kind::real:
             return append(plist_new_real(*object.realIf()));
         case Object::Kind::string:
