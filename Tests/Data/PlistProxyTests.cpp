@@ -8,18 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <plist/plist.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -122,80 +114,6 @@ TEST_F(PlistProxyTest, aFailedWriteLogsTheURLVerbatimAndLeavesTheFile) {
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(preferences.write(Object(), "null")); }),
               Lines{"Could not write to: " + preferences.plistURL().absoluteString()});
     EXPECT_EQ(preferences.dictionary(), (ObjectDictionary{{"k", "kept"}}));
-}
-
-// A generation of the state the writer keeps rewriting. Its parts all derive
-// from the generation number, so a torn or mixed file shows.
-ObjectDictionary generation(std::int64_t number) {
-    ObjectDictionary state{{"generation", number},
-                           {"payload", std::string(20'000, static_cast<char>('a' + number % 26))}};
-    for (int key = 0; key < 200; ++key) {
-        state.emplace("key" + std::to_string(key), number * 1000 + key);
-    }
-    return state;
-}
-
-std::optional<std::int64_t> wholeGeneration(const ObjectDictionary& file) {
-    const auto found = file.find("state");
-    if (file.size() != 1 || found == file.end()) {
-        return std::nullopt;
-    }
-    const auto state = found->second.as<ObjectDictionary>();
-    const auto number = state ? state->at("generation").as<std::int64_t>() : std::nullopt;
-    if (!number || *state != generation(*number)) {
-        return std::nullopt;
-    }
-    return number;
-}
-
-// How long a freshly forked writer takes to finish one write, fork included.
-std::chrono::microseconds forkedWriteTime(orvane::PlistProxy& proxy) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t writer = ::fork();
-    if (writer == 0) {
-        proxy.write(generation(0), "state");
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(writer, &status, 0);
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-}
-
-TEST_F(PlistProxyTest, aWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
-    ASSERT_TRUE(preferences.write(generation(0), "state"));
-    // Kill within two writes' time (fork included), so kills land all over the cycle.
-    std::mt19937 random(20240501);
-    const auto cycle =
-        std::min({forkedWriteTime(preferences), forkedWriteTime(preferences), forkedWriteTime(preferences)});
-    std::uniform_int_distribution<std::int64_t> delay(0, 2 * cycle.count());
-
-    std::int64_t last = 0;
-    int roundsWithProgress = 0;
-    for (int round = 0; round < 200; ++round) {
-        const pid_t writer = ::fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            for (std::int64_t next = last + 1;; ++next) {
-                preferences.write(generation(next), "state");
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-        ::kill(writer, SIGKILL);
-        int status = 0;
-        ::waitpid(writer, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
-
-        const auto found = wholeGeneration(preferences.dictionary());
-        ASSERT_TRUE(found) << "round " << round << ": the file is torn or mixed";
-        ASSERT_GE(*found, last) << "round " << round;
-        roundsWithProgress += *found > last ? 1 : 0;
-        last = *found;
-    }
-    // The writer got through whole writes in some rounds and was cut short in
-    // others; both must have happened for the test to mean anything.
-    EXPECT_GT(roundsWithProgress, 0);
-    EXPECT_LT(roundsWithProgress, 200);
 }
 
 }  // namespace
