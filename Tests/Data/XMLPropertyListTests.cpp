@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <plist/plist.h>
 
 #include <string>
 
@@ -22,15 +21,8 @@ std::string nestedArrays(std::size_t depth, const std::string& middle = "<true/>
     return text + "</plist>";
 }
 
-TEST(XMLPropertyList, acceptsLibplistsOwnOutputAndTheUsualDecorations) {
-    orvane::PropertyListNode tree(plist_new_dict());
-    plist_dict_set_item(tree.get(), "text", plist_new_string("a < b & \"c\" > d"));
-    plist_dict_set_item(tree.get(), "list", plist_new_array());
-    const auto written = XMLPropertyList::serialize(tree.get());
-    ASSERT_TRUE(written);
-    const orvane::PropertyListNode back = XMLPropertyList::parse(*written);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(XMLPropertyList::serialize(back.get()), written);
+TEST(XMLPropertyList, acceptsTheUsualDecorationsAndEveryFormOfAValue) {
+    // libplist's own output is read back by every round trip of the serialization tests.
 
     EXPECT_TRUE(XMLPropertyList::parse(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- settings -->\n"

@@ -1,0 +1,45 @@
+#include "Data/JSONError.hpp"
+#include "Data/SerializationError.hpp"
+#include "Data/StringHasherError.hpp"
+
+#include "Platform/Foundation/ErrorKeys.hpp"
+#include "Platform/Foundation/NSError.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using orvane::JSONError;
+using orvane::ObjectDictionary;
+using orvane::StringHasherError;
+
+TEST(DataErrors, bridgeWithTheirDomainCodeAndUserInformation) {
+    const std::string debug(orvane::NSDebugDescriptionErrorKey);
+    const std::string serialization = "com.orvane.vaultrix.SerializationError";
+    const orvane::URL url = orvane::URL::fileURLWithPath("/tmp/x.json");
+    const struct {
+        orvane::NSError bridged;
+        std::string domain;
+        std::int64_t code;
+        ObjectDictionary userInfo;
+    } cases[] = {
+        {orvane::SerializationError::encodingError("").toNSError(), serialization, 0, {{debug, "Encoding error. "}}},
+        {orvane::SerializationError::decodingError("x").toNSError(), serialization, 1, {{debug, "Decoding error. x"}}},
+        {StringHasherError(StringHasherError::Case::unexpectedStringEncoding).toNSError(),
+         "TarvelOrvane.StringHasherError", 0, {{debug, "Could not parse string using UTF8"}}},
+        {StringHasherError(StringHasherError::Case::hashError).toNSError(), "TarvelOrvane.StringHasherError", 1,
+         {{debug, "Could not compute hash"}}},
+        {JSONError::fileParseError(url).toNSError(), "TarvelOrvane.JSONError", 0, {}},
+        {JSONError::fileFormatError(url).toNSError(), "TarvelOrvane.JSONError", 1, {}},
+        {JSONError::valueNotFound("k").toNSError(), "TarvelOrvane.JSONError", 2, {}},
+        {JSONError::invalidValueCast("k", "Int").toNSError(), "TarvelOrvane.JSONError", 3, {}},
+    };
+    for (const auto& [bridged, domain, code, userInfo] : cases) {
+        EXPECT_EQ(bridged.domain(), domain);
+        EXPECT_EQ(bridged.code(), code) << domain;
+        EXPECT_EQ(bridged.userInfo(), userInfo) << domain << " " << code;
+    }
+    EXPECT_STREQ(JSONError::invalidValueCast("k", "Int").what(), R"(invalidValueCast(forKey: "k", type: "Int"))");
+}
+
+}  // namespace
