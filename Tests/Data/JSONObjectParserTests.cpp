@@ -20,12 +20,11 @@ TEST(JSONObjectParser, keepsTheKindOfEveryValue) {
     ASSERT_TRUE(root.has_value());
     const ObjectDictionary& contents = *root->dictionaryIf();
     EXPECT_EQ(contents.at("s"), Object("t\u00e9"));
-    EXPECT_EQ(contents.at("i").kind(), Object::Kind::integer);
-    EXPECT_EQ(contents.at("u").kind(), Object::Kind::integer);
-    EXPECT_EQ(contents.at("d").kind(), Object::Kind::real);
-    EXPECT_EQ(contents.at("e").kind(), Object::Kind::real);
-    EXPECT_EQ(contents.at("t").kind(), Object::Kind::boolean);
-    EXPECT_TRUE(contents.at("n").isNull());
+    using Kind = Object::Kind;
+    for (const auto& [key, kind] : {std::pair{"i", Kind::integer}, {"u", Kind::integer}, {"d", Kind::real},
+                                    {"e", Kind::real}, {"t", Kind::boolean}, {"n", Kind::null}}) {
+        EXPECT_EQ(contents.at(key).kind(), kind) << key;
+    }
     EXPECT_EQ(contents.at("a"), Object(ObjectArray{1, "x"}));
     EXPECT_EQ(contents.at("o"), Object(ObjectDictionary{{"k", ObjectArray{}}}));
     EXPECT_EQ(contents.at("dup"), Object(2));  // the last of two equal keys
@@ -39,12 +38,9 @@ TEST(JSONObjectParser, integersUpToUnsignedSixtyFourBitsStayIntegers) {
     EXPECT_EQ(parse("1" + std::string(30, '0'))->kind(), Object::Kind::real);
 }
 
+// The grammar is nlohmann's; these are the cases this wrapper decides.
 TEST(JSONObjectParser, refusesWhatIsNotJSON) {
-    for (const char* bad :
-         {"",          " ",   "{",     "{\"a\":}",  "[1,]",     "[1 2]",    "{} {}",
-          "{}x",       "tru", "01",    "1.",        ".5",       "+1",       "NaN",
-          "1e400",     "'a'", "{a:1}", "[\"\\x\"]", "\"\x01\"", "\"\xff\"", "\"\xed\xa0\x80\"",
-          "/* c */ {}"}) {
+    for (const char* bad : {"", "{", "{}x", "01", "NaN", "1e400", "\"\xff\"", "/* c */ {}"}) {
         EXPECT_FALSE(parse(bad).has_value()) << bad;
     }
     // A NUL byte is no end of input: what follows it counts.
@@ -56,12 +52,6 @@ TEST(JSONObjectParser, boundsTheNesting) {
     const std::size_t limit = orvane::jsonMaximumDepth;
     EXPECT_TRUE(parse(std::string(limit, '[') + std::string(limit, ']')).has_value());
     EXPECT_FALSE(parse(std::string(limit + 1, '[') + std::string(limit + 1, ']')).has_value());
-    std::string objects;
-    for (std::size_t level = 0; level < limit; ++level) {
-        objects += "{\"k\":";
-    }
-    EXPECT_TRUE(parse(objects + "1" + std::string(limit, '}')).has_value());
-    EXPECT_FALSE(parse(objects + "{}" + std::string(limit, '}')).has_value());
     // Far too deep, whole or cut short: refused without exhausting the stack.
     EXPECT_FALSE(parse(std::string(1'000'000, '[') + std::string(1'000'000, ']')).has_value());
     EXPECT_FALSE(parse(std::string(2'000'000, '[')).has_value());

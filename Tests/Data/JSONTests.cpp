@@ -62,13 +62,6 @@ TEST_F(JSONFileTest, unreadableFilesAreParseErrorsAndOtherBytesFormatErrors) {
     }
 }
 
-TEST(JSON, aDottedKeyIsOneKeyNotAPath) {
-    const JSON json(ObjectDictionary{{"a", ObjectDictionary{{"b", 1}}}, {"x.y", 2}});
-    EXPECT_EQ(errorFor<std::int64_t>(json, "a.b"), JSONError::valueNotFound("a.b"));
-    EXPECT_EQ(errorFor<std::int64_t>(json, "A"), JSONError::valueNotFound("A"));
-    EXPECT_EQ(json.value<std::int64_t>("x.y"), 2);
-}
-
 // The conversions themselves are Object's; here, what reaches the caller.
 TEST(JSON, aValueOfAnotherKindNamesTheTypeAskedFor) {
     const URL url = URL::fileURLWithPath("/config.json");
@@ -76,6 +69,7 @@ TEST(JSON, aValueOfAnotherKindNamesTheTypeAskedFor) {
                                                       "huge":18446744073709551615,"mixed":[1,"2"]})"))
                         .bytes(),
                     url);
+    EXPECT_EQ(errorFor<std::int64_t>(json, "s.x"), JSONError::valueNotFound("s.x"));  // a key, not a path
     EXPECT_EQ(errorFor<std::int64_t>(json, "s"), JSONError::invalidValueCast("s", "Int"));
     EXPECT_EQ(errorFor<bool>(json, "one"), JSONError::invalidValueCast("one", "Bool"));
     EXPECT_EQ(errorFor<std::int32_t>(json, "big"), JSONError::invalidValueCast("big", "Int32"));
