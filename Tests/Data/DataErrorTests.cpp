@@ -16,7 +16,6 @@ using orvane::StringHasherError;
 TEST(DataErrors, bridgeWithTheirDomainCodeAndUserInformation) {
     const std::string debug(orvane::NSDebugDescriptionErrorKey);
     const std::string serialization = "com.orvane.vaultrix.SerializationError";
-    const orvane::URL url = orvane::URL::fileURLWithPath("/tmp/x.json");
     const struct {
         orvane::NSError bridged;
         std::string domain;
@@ -25,13 +24,8 @@ TEST(DataErrors, bridgeWithTheirDomainCodeAndUserInformation) {
     } cases[] = {
         {orvane::SerializationError::encodingError("").toNSError(), serialization, 0, {{debug, "Encoding error. "}}},
         {orvane::SerializationError::decodingError("x").toNSError(), serialization, 1, {{debug, "Decoding error. x"}}},
-        {StringHasherError(StringHasherError::Case::unexpectedStringEncoding).toNSError(),
-         "TarvelOrvane.StringHasherError", 0, {{debug, "Could not parse string using UTF8"}}},
         {StringHasherError(StringHasherError::Case::hashError).toNSError(), "TarvelOrvane.StringHasherError", 1,
          {{debug, "Could not compute hash"}}},
-        {JSONError::fileParseError(url).toNSError(), "TarvelOrvane.JSONError", 0, {}},
-        {JSONError::fileFormatError(url).toNSError(), "TarvelOrvane.JSONError", 1, {}},
-        {JSONError::valueNotFound("k").toNSError(), "TarvelOrvane.JSONError", 2, {}},
         {JSONError::invalidValueCast("k", "Int").toNSError(), "TarvelOrvane.JSONError", 3, {}},
     };
     for (const auto& [bridged, domain, code, userInfo] : cases) {

@@ -26,8 +26,9 @@ PropertyListNode makePropertyListUnsigned(std::uint64_t value);
 // propertyListDate: the date a PLIST_DATE node holds.
 Date propertyListDate(void* node);
 
-// propertyListScalar: the value of a Boolean, integer (negative, or up to
-// UINT64_MAX as the list holds it), real, string, date or data node; nothing for any other kind.
+// propertyListScalar: the value of a Boolean, integer (INT64_MIN to
+// UINT64_MAX, unsigned above INT64_MAX as the list holds it), real, string,
+// date or data node; nothing for any other kind.
 std::optional<Object> propertyListScalar(void* node);
 
 }  // namespace orvane
