@@ -177,6 +177,7 @@ TEST(BinarySerializableIntRawValue, roundTripsThroughAKeyedArchiveAndTakesOnlyVa
          {Object(4), Object(-1.5), Object(1e300), Object("2"), Object(orvane::ObjectArray{2})}) {
         EXPECT_FALSE(Priority::deserialize(archiveOf(noValue)).has_value()) << noValue.description();
     }
+    EXPECT_EQ(orvane::NSKeyedUnarchiver::unarchiveObject(archiveOf(Object(UINT64_MAX))), Object(UINT64_MAX));
     EXPECT_EQ(Small::deserialize(archiveOf(Object(-128)))->value, -128);
     EXPECT_FALSE(Small::deserialize(archiveOf(Object(128))).has_value());
 }
