@@ -24,7 +24,9 @@ struct Settings : orvane::BinarySerializable<Settings> {
     double ratio = 0;
     std::vector<std::string> tags;
     friend void to_json(nlohmann::json& json, const Settings& settings) {
-        json = {{"name", settings.name}, {"retries", settings.retries}, {"ratio", settings.ratio},
+        json = {{"name", settings.name},
+                {"retries", settings.retries},
+                {"ratio", settings.ratio},
                 {"tags", settings.tags}};
     }
     // An integer member takes only integers: nlohmann casts other numbers.

@@ -81,7 +81,8 @@ TEST(AtomicFile, theTemporaryFileIsInTheTargetsFolderAndAFailedCloseRenamesNothi
     renames.clear();
     ASSERT_TRUE(AtomicFile::write(path, std::string_view("first")));
     ASSERT_EQ(renames.size(), 1u);
-    EXPECT_EQ(fs::path(renames[0].first).parent_path(), folder.path()) << "a rename across file systems is a copy";
+    EXPECT_EQ(fs::path(renames[0].first).parent_path(), folder.path())
+        << "a rename across file systems is a copy";
     EXPECT_EQ(renames[0].second, path.string());
     renames.clear();
 

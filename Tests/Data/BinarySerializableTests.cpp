@@ -119,9 +119,9 @@ TEST(BinarySerializableJSON, onlyNonFiniteNumbersAndBadTextAreRefused) {
 TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeGiveNothing) {
     for (const std::string_view bad : std::initializer_list<std::string_view>{
              "not json",
-             R"({"name":"x"})",                                      // members missing
-             R"({"name":1,"retries":0,"ratio":0,"tags":[]})",        // wrong member type
-             R"({"name":"x","retries":0,"ratio":0,"tags":[]} x)",    // trailing text
+             R"({"name":"x"})",                                    // members missing
+             R"({"name":1,"retries":0,"ratio":0,"tags":[]})",      // wrong member type
+             R"({"name":"x","retries":0,"ratio":0,"tags":[]} x)",  // trailing text
              std::string_view("{\"name\":\"x\",\"retries\":0,\"ratio\":0,\"tags\":[]}\0junk", 49),
          }) {
         EXPECT_FALSE(Settings::deserialize(text(bad)).has_value()) << bad;

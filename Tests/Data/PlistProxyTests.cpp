@@ -43,8 +43,8 @@ protected:
 
 TEST_F(PlistProxyTest, typedReadsConvertOnlyValuesOfTheirType) {
     const Date when = Date::fromTimeIntervalSince1970(1e9);
-    ASSERT_TRUE(orvane::PropertyListFile::write({{"count", 42}, {"name", "vault"}, {"flag", true}, {"when", when}},
-                                                preferences.plistURL()));
+    ASSERT_TRUE(orvane::PropertyListFile::write(
+        {{"count", 42}, {"name", "vault"}, {"flag", true}, {"when", when}}, preferences.plistURL()));
     EXPECT_EQ(preferences.readInt("count"), 42);
     EXPECT_EQ(preferences.readString("name"), "vault");
     EXPECT_EQ(preferences.readBool("flag"), true);
@@ -68,9 +68,9 @@ TEST_F(PlistProxyTest, writeChangesOneKeyKeepingTheOthersAndReadsSeeTheFileAsItI
 }
 
 TEST_F(PlistProxyTest, anUnreadableFileReadsAsEmptyAndIsReplacedByAWrite) {
-    for (const std::string contents : {"not a property list",
-                                       "<plist><array><string>a list, not a dictionary</string></array></plist>",
-                                       "<plist><dict><key>a</key><integer>1x</integer></dict></plist>"}) {
+    for (const std::string contents :
+         {"not a property list", "<plist><array><string>a list, not a dictionary</string></array></plist>",
+          "<plist><dict><key>a</key><integer>1x</integer></dict></plist>"}) {
         writeFile(contents);
         EXPECT_EQ(preferences.dictionary(), ObjectDictionary{});
         EXPECT_EQ(preferences.readInt("a"), std::nullopt);

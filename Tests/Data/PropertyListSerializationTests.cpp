@@ -89,8 +89,9 @@ TEST(PropertyListSerialization, datesKeepTheSecondTheyFallInAcrossTheirWholeRang
 }
 
 TEST(PropertyListSerialization, readsUTF16XMLWithAByteOrderMark) {
-    const std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><array>"
-                                u"<string>caf\u00e9 \U0001F511</string><integer>7</integer></array></plist>";
+    const std::u16string text =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><array>"
+        u"<string>caf\u00e9 \U0001F511</string><integer>7</integer></array></plist>";
     const Object expected(ObjectArray{"caf\u00e9 \U0001F511", 7});
     for (const bool bigEndian : {false, true}) {
         std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";

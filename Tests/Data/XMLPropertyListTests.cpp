@@ -27,10 +27,11 @@ TEST(XMLPropertyList, acceptsTheUsualDecorationsAndEveryFormOfAValue) {
         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
         "<plist version=\"1.0\"><dict><key>k</key><string><![CDATA[x & y]]></string></dict></plist>\n"));
-    for (const char* number : {"<integer>-9223372036854775808</integer>", "<integer>18446744073709551615</integer>",
-                               "<integer>0x1F</integer>", "<integer>+0</integer>", "<real>-1.5e3</real>",
-                               "<real>.5</real>", "<real>2.</real>", "<real>-inf</real>", "<real>NaN</real>",
-                               "<date>2024-02-29T23:59:59Z</date>", "<data> AAE= </data>"}) {
+    for (const char* number :
+         {"<integer>-9223372036854775808</integer>", "<integer>18446744073709551615</integer>",
+          "<integer>0x1F</integer>", "<integer>+0</integer>", "<real>-1.5e3</real>", "<real>.5</real>",
+          "<real>2.</real>", "<real>-inf</real>", "<real>NaN</real>", "<date>2024-02-29T23:59:59Z</date>",
+          "<data> AAE= </data>"}) {
         EXPECT_TRUE(XMLPropertyList::parse(std::string("<plist>") + number + "</plist>")) << number;
     }
 }
@@ -81,7 +82,7 @@ TEST(XMLPropertyList, refusesAmbiguousOrMalformedMarkup) {
         "<plist><integer>99999999999999999999</integer></plist>",
         "<plist><integer>-9223372036854775809</integer></plist>",
         "<plist><integer>010</integer></plist>",  // libplist reads octal
-        "<plist><integer> -1</integer></plist>",   // libplist reads 2^64 - 1
+        "<plist><integer> -1</integer></plist>",  // libplist reads 2^64 - 1
         "<plist><integer/></plist>",
         "<plist><real>1.5garbage</real></plist>",
         "<plist><real>.</real></plist>",

@@ -126,8 +126,9 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::write(const Object& object)
             // libplist has no signed integers: a signed value's bits are written as
             // the eight-byte integer a negative number needs, one above INT64_MAX
             // in the sixteen-byte unsigned form.
-            return object.integerIf() ? append(plist_new_uint(static_cast<std::uint64_t>(*object.integerIf())))
-                                      : append(makePropertyListUnsigned(*object.unsignedIf()).release());
+            return object.integerIf()
+                       ? append(plist_new_uint(static_cast<std::uint64_t>(*object.integerIf())))
+                       : append(makePropertyListUnsigned(*object.unsignedIf()).release());
         case Object::Kind::real:
             return append(plist_new_real(*object.realIf()));
         case Object::Kind::string:

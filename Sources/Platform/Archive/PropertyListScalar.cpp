@@ -40,7 +40,8 @@ PropertyListNode makePropertyListDate(double secondsSinceReferenceDate) {
 }
 
 PropertyListNode makePropertyListUnsigned(std::uint64_t value) {
-    std::array<std::uint8_t, 8 + 17 + 1 + 32> list{'b', 'p', 'l', 'i', 's', 't', '0', '0', sixteenByteIntegerMarker};
+    std::array<std::uint8_t, 8 + 17 + 1 + 32> list{
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', sixteenByteIntegerMarker};
     for (std::size_t index = 0; index < 8; ++index) {
         list[17 + index] = static_cast<std::uint8_t>(value >> (8 * (7 - index)));  // the low half
     }

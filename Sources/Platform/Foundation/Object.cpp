@@ -63,7 +63,8 @@ bool operator==(const Object& lhs, const Object& rhs) {
         case Object::Kind::boolean:
             return *lhs.booleanIf() == *rhs.booleanIf();
         case Object::Kind::integer:  // the same storage: both signed or both unsigned
-            return lhs.integerIf() ? *lhs.integerIf() == *rhs.integerIf() : *lhs.unsignedIf() == *rhs.unsignedIf();
+            return lhs.integerIf() ? *lhs.integerIf() == *rhs.integerIf()
+                                   : *lhs.unsignedIf() == *rhs.unsignedIf();
         case Object::Kind::real:
             return *lhs.realIf() == *rhs.realIf();
         case Object::Kind::string:
