@@ -61,6 +61,12 @@ TEST(PropertyListSerialization, everyValueTypeSurvivesTheXMLAndBinaryForms) {
         EXPECT_NE(back->dictionaryIf()->at("largest").integerIf(), nullptr);
         EXPECT_EQ(back->dictionaryIf()->at("unsigned").arrayIf()->at(0).as<std::uint64_t>(), UINT64_MAX);
     }
+    // A sixteen-byte integer whose high half is not zero holds no 64-bit value.
+    std::string beyond = binaryOf(tree.get());
+    const std::size_t largest = beyond.find("\x14" + std::string(8, '\0') + std::string(8, '\xFF'));
+    ASSERT_NE(largest, std::string::npos);
+    beyond[largest + 1] = 1;
+    EXPECT_EQ(PropertyListSerialization::propertyList(beyond), std::nullopt);
     EXPECT_TRUE(std::isnan(*roundTrip(Object(std::nan("")))->realIf()));
 }
 
