@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,22 @@ struct Settings : orvane::BinarySerializable<Settings> {
     std::int64_t retries = 0;
     double ratio = 0;
     std::vector<std::string> tags;
-    NLOHMANN_DEFINE_TYPE_INTRUSIVE(Settings, name, retries, ratio, tags)
+    friend void to_json(nlohmann::json& json, const Settings& settings) {
+        json = {{"name", settings.name},
+                {"retries", settings.retries},
+                {"ratio", settings.ratio},
+                {"tags", settings.tags}};
+    }
+    // An integer member takes only integers: nlohmann casts other numbers.
+    friend void from_json(const nlohmann::json& json, Settings& settings) {
+        if (!json.at("retries").is_number_integer()) {
+            throw std::invalid_argument("retries");
+        }
+        json.at("name").get_to(settings.name);
+        json.at("retries").get_to(settings.retries);
+        json.at("ratio").get_to(settings.ratio);
+        json.at("tags").get_to(settings.tags);
+    }
 
     friend bool operator==(const Settings& lhs, const Settings& rhs) {
         return lhs.name == rhs.name && lhs.retries == rhs.retries && lhs.ratio == rhs.ratio &&

@@ -11,17 +11,7 @@ namespace orvane::detail::serialization {
 
 namespace {
 
-// nlohmann converts a JSON number with a fraction or exponent to an integer
-// member with a plain cast, undefined when the number does not fit. Numbers
-// of magnitude 2^63 and beyond are therefore neither written nor read, which
-// makes every 64-bit integer member safe; see BinarySerializable.hpp.
-constexpr double floatingLimit = 9223372036854775808.0;  // 2^63
-
-bool isWithinLimit(double number) {
-    return std::isfinite(number) && std::fabs(number) < floatingLimit;
-}
-
-// Whether every floating-point number in `json` is within the limit and no
+// Whether every floating-point number in `json` is finite and no
 // array or object is nested deeper than jsonMaximumDepth. Walks with its own
 // stack: the value may come from anywhere.
 bool isEncodable(const nlohmann::json& json) {
@@ -29,7 +19,7 @@ bool isEncodable(const nlohmann::json& json) {
     while (!pending.empty()) {
         const auto [value, depth] = pending.back();
         pending.pop_back();
-        if (value->is_number_float() && !isWithinLimit(value->get<double>())) {
+        if (value->is_number_float() && !std::isfinite(value->get<double>())) {
             return false;
         }
         if (value->is_structured()) {
@@ -44,8 +34,8 @@ bool isEncodable(const nlohmann::json& json) {
     return true;
 }
 
-// Makes parsed numbers safe to convert: false when one is beyond the limit;
-// an integral one becomes an integer, so that it also reaches a narrower
+// Makes parsed numbers safe to convert: false when one is not finite; an
+// integral one within 64 bits becomes an integer, so that it reaches an
 // integer member by integer conversion rather than a cast of a double. The
 // parser has already bounded the nesting.
 bool normalizeNumbers(nlohmann::json& json) {
@@ -55,11 +45,15 @@ bool normalizeNumbers(nlohmann::json& json) {
         pending.pop_back();
         if (value->is_number_float()) {
             const double number = value->get<double>();
-            if (!isWithinLimit(number)) {
+            if (!std::isfinite(number)) {
                 return false;
             }
-            if (number == std::trunc(number)) {
+            // Exclusive upper bounds: 2^63 and 2^64 are exact as doubles and out of range.
+            constexpr double signedBeyond = 9223372036854775808.0;
+            if (number == std::trunc(number) && number >= -signedBeyond && number < signedBeyond) {
                 *value = static_cast<std::int64_t>(number);
+            } else if (number == std::trunc(number) && number >= 0 && number < 2 * signedBeyond) {
+                *value = static_cast<std::uint64_t>(number);
             }
         } else if (value->is_structured()) {
             for (nlohmann::json& element : *value) {

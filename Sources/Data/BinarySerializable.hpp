@@ -18,17 +18,14 @@
 //      subclasses, the classes of objects it holds).
 //   2. JSONCodable (nlohmann's to_json / from_json, or an adl_serializer):
 //      serialize() is compact UTF-8 JSON, or an empty buffer when the value
-//      cannot be encoded (a NaN or infinite number, a floating-point number
-//      of magnitude 2^63 or more, a string that is not UTF-8, nesting deeper
-//      than jsonMaximumDepth, to_json throwing); deserialize() parses and
-//      converts with nlohmann's rules, nothing on any failure or for a
-//      document holding what serialize() refuses.
-//      nlohmann turns a number with a fraction into an integer member with a
-//      plain cast, which is undefined when the number does not fit: signed
-//      64-bit members are always safe (integral numbers are handed to
-//      from_json as integers, and larger magnitudes are refused), but a
-//      narrower or unsigned member fed a fractional number beyond its range
-//      is not. Give integer members std::int64_t, or check in from_json.
+//      cannot be encoded (a NaN or infinite number, a string that is not
+//      UTF-8, nesting deeper than jsonMaximumDepth, to_json throwing);
+//      deserialize() parses and converts with nlohmann's rules, nothing on
+//      any failure or for a document holding what serialize() refuses.
+//      Integral numbers within 64 bits reach from_json as integers. nlohmann
+//      turns any other number (1.5, 1e30) into an integer member with a plain
+//      cast, which is undefined when it does not fit: when documents may come
+//      from elsewhere, check such members' range in from_json.
 //   3. DictionaryRawRepresentable (rawValue() gives an ObjectDictionary,
 //      fromRawValue(dictionary) gives std::optional<Derived>): serialize() is
 //      the keyed archive of the dictionary; deserialize() is not supplied,

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -41,7 +42,12 @@ bool FileManagerType::create() {
         NSLog("Could not create file at location: " + path);
         return false;
     }
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    // O_EXCL: a link already there, dangling or not, is the entry; never create its target.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (descriptor < 0 && errno == EEXIST) {
+        NSLog("Could not create file at location: " + path + " because it already exists");
+        return true;
+    }
     if (descriptor < 0) {
         NSLog("Could not create file at location: " + path);
         return false;
@@ -52,7 +58,10 @@ bool FileManagerType::create() {
 
 bool FileManagerType::deleteFile() {
     const std::string path = absolutePath();
-    if (!exists()) {
+    // A link is removed itself, also when its target is missing.
+    struct stat status {};
+    const bool isLink = ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+    if (!isLink && !exists()) {
         NSLog("File doesn't exist at: " + path);
         return true;
     }

@@ -54,12 +54,14 @@ public:
     // exists: whether a file or folder is at absolutePath() (links followed).
     virtual bool exists() const;
     // create: an empty file at absolutePath(), with its missing parent
-    // folders, unless exists() says there is one already (logged; true).
+    // folders, unless exists() says there is one already, or a link is there
+    // (dangling or not; never followed): logged, true.
     // True when the file is there afterwards. A failed create() can leave
     // the parent folders it made.
     virtual bool create();
     // deleteFile: removes the item at absolutePath() when exists() says
-    // there is one (a folder with everything in it); a missing item is
+    // there is one (a folder with everything in it), or a link that is there
+    // (the link itself, never its target); a missing item is
     // logged and counts as success. False when the removal failed, or found
     // nothing to remove although exists() said there was something.
     virtual bool deleteFile();

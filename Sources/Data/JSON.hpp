@@ -10,6 +10,9 @@
 // integral number in its range, a double from any number, arrays and
 // dictionaries element by element, std::optional<U> from null as nothing.
 //
+// Integers above INT64_MAX read as unsigned (value<std::uint64_t>). Asking for
+// a std::string_view or const char* does not compile: use std::string.
+//
 // Failures throw JSONError:
 //   - JSON(url): fileParseError(url) when the file cannot be read (missing,
 //     unreadable, a folder, not a file URL); fileFormatError(url) when its
@@ -31,6 +34,7 @@
 #include "Platform/Foundation/Object.hpp"
 #include "Platform/Foundation/URL.hpp"
 
+#include <concepts>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -64,6 +68,8 @@ private:
 
 template <class T>
 T JSON::value(std::string_view forKey) const {
+    static_assert(!std::same_as<T, std::string_view> && !std::same_as<T, const char*>,
+                  "JSON::value: a view cannot outlive the document's entry; ask for std::string");
     std::optional<T> converted = entry(forKey).as<T>();
     if (!converted) {
         throw JSONError::invalidValueCast(std::string(forKey), valueTypeName<T>());

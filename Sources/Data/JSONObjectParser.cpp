@@ -27,12 +27,8 @@ public:
     bool null() override { return add(Object()); }
     bool boolean(bool value) override { return add(Object(value)); }
     bool number_integer(number_integer_t value) override { return add(Object(value)); }
-    bool number_unsigned(number_unsigned_t value) override {
-        if (value <= static_cast<number_unsigned_t>(std::numeric_limits<std::int64_t>::max())) {
-            return add(Object(static_cast<std::int64_t>(value)));
-        }
-        return add(Object(static_cast<double>(value)));
-    }
+    // Up to UINT64_MAX; Object keeps values above INT64_MAX unsigned.
+    bool number_unsigned(number_unsigned_t value) override { return add(Object(value)); }
     bool number_float(number_float_t value, const string_t&) override {
         return std::isfinite(value) && add(Object(value));
     }

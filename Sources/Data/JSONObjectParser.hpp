@@ -2,9 +2,9 @@
 // which the platform's JSON parser hands out a document.
 //
 // Objects become ObjectDictionary, arrays ObjectArray, strings std::string,
-// true and false Booleans, null the null object; integers that fit in 64
-// bits stay integers, larger ones and numbers with a fraction or exponent
-// become doubles. Any top-level value is accepted (a fragment too); the
+// true and false Booleans, null the null object; integers from INT64_MIN to
+// UINT64_MAX stay integers (unsigned above INT64_MAX), larger ones and
+// numbers with a fraction or exponent become doubles. Any top-level value is accepted (a fragment too); the
 // caller decides what it wants. Of two equal keys in one object the last
 // wins.
 //

@@ -108,7 +108,9 @@ public:
             case Object::Kind::boolean:
                 return PropertyListNode(plist_new_bool(*value.booleanIf() ? 1 : 0));
             case Object::Kind::integer:
-                return PropertyListNode(plist_new_uint(static_cast<std::uint64_t>(*value.integerIf())));
+                return value.integerIf()
+                           ? PropertyListNode(plist_new_uint(static_cast<std::uint64_t>(*value.integerIf())))
+                           : makePropertyListUnsigned(*value.unsignedIf());
             case Object::Kind::real:
                 return PropertyListNode(plist_new_real(*value.realIf()));
             case Object::Kind::string:

@@ -1,7 +1,8 @@
 // PropertyListSerialization: property-list bytes to Object values and back,
 // over libplist.
 //
-// Reading accepts binary ("bplist00") and XML property lists; both go through
+// Reading accepts binary ("bplist00") and XML property lists (UTF-8, or UTF-16
+// with a byte-order mark); both go through
 // their guards (BinaryPropertyList, XMLPropertyList) before libplist sees
 // them, so hostile bytes give nothing rather than a crash. Writing produces
 // XML.
@@ -9,10 +10,9 @@
 // Values travel as follows (property list ↔ Object):
 //   string ↔ string; integer ↔ integer; real ↔ double; Boolean ↔ bool;
 //   date ↔ Date; data ↔ Data; array ↔ ObjectArray; dictionary ↔
-//   ObjectDictionary. libplist has no signed integer: a negative integer is
-//   stored as the same 64 bits unsigned, and an unsigned value above
-//   INT64_MAX therefore reads back negative. A binary list's UID reads as the
-//   dictionary {"CF$UID": n}, its XML form. When a binary dictionary repeats a
+//   ObjectDictionary. Integers run from INT64_MIN to UINT64_MAX; those
+//   above INT64_MAX read as unsigned and are written as such. A binary
+//   list's UID reads as the dictionary {"CF$UID": n}, its XML form. When a binary dictionary repeats a
 //   key, the first entry wins (as libplist's own lookup does).
 //
 // Writing refuses (gives nothing) when a value has no property-list form: the
@@ -21,7 +21,8 @@
 // outside the years 1 to 9999; containers nested deeper, or more values, than
 // the reader accepts. So whatever is written reads back with the same keys,
 // values and types, except that XML keeps dates to the whole second (a date
-// is written as the second it falls in) and a real's sign of zero is lost.
+// is written as the second it falls in, with a four-digit year) and a real's
+// sign of zero is lost.
 //
 // Thread safety: the static functions keep no state; any thread may call them.
 //

@@ -2,6 +2,9 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -27,6 +30,132 @@ bool isSpace(char c) {
 
 bool isContainer(std::string_view name) {
     return name == "plist" || name == "array" || name == "dict";
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether `text` is all digits (of the given kind), at least one.
+template <class Predicate>
+bool allOf(std::string_view text, Predicate predicate) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), predicate);
+}
+
+// Decimal without leading zeros (libplist reads "010" as octal) or 0x-prefixed
+// hexadecimal, optionally signed, no spaces; a negative value down to
+// INT64_MIN, a positive one up to UINT64_MAX.
+bool isIntegerText(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    std::uint64_t value = 0;
+    std::from_chars_result parsed{};
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        if (!allOf(text, isHexDigit)) {
+            return false;
+        }
+        parsed = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    } else {
+        if (!allOf(text, isDigit) || (text.size() > 1 && text.front() == '0')) {
+            return false;
+        }
+        parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    }
+    if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) {
+        return false;  // beyond 64 bits
+    }
+    return !negative || value <= std::uint64_t{1} << 63;
+}
+
+// A decimal number with optional fraction and exponent, or nan / inf /
+// infinity; optionally signed, no spaces.
+bool isRealText(std::string_view text) {
+    if (text.starts_with('-') || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (lower == "nan" || lower == "inf" || lower == "infinity") {
+        return true;
+    }
+    const std::size_t exponent = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, exponent);
+    if (exponent != npos) {
+        std::string_view power = text.substr(exponent + 1);
+        if (power.starts_with('-') || power.starts_with('+')) {
+            power.remove_prefix(1);
+        }
+        if (!allOf(power, isDigit)) {
+            return false;
+        }
+    }
+    const std::size_t point = mantissa.find('.');
+    const std::string_view whole = mantissa.substr(0, point);
+    const std::string_view fraction = point == npos ? std::string_view() : mantissa.substr(point + 1);
+    return (allOf(whole, isDigit) || (whole.empty() && point != npos)) &&
+           (fraction.empty() ? !whole.empty() : allOf(fraction, isDigit));
+}
+
+// YYYY-MM-DDTHH:MM:SSZ naming a real day and time.
+bool isDateText(std::string_view text) {
+    constexpr std::string_view shape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != shape.size()) {
+        return false;
+    }
+    for (std::size_t index = 0; index < shape.size(); ++index) {
+        if (shape[index] == 'd' ? !isDigit(text[index]) : text[index] != shape[index]) {
+            return false;
+        }
+    }
+    const auto number = [text](std::size_t at, std::size_t length) {
+        int value = 0;
+        std::from_chars(text.data() + at, text.data() + at + length, value);
+        return value;
+    };
+    const std::chrono::year_month_day day{std::chrono::year(number(0, 4)),
+                                          std::chrono::month(static_cast<unsigned>(number(5, 2))),
+                                          std::chrono::day(static_cast<unsigned>(number(8, 2)))};
+    return number(0, 4) >= 1 && day.ok() && number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60;
+}
+
+bool isBase64Text(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '+' || c == '/' ||
+               c == '=' || isSpace(c);
+    });
+}
+
+// Whether the text of a leaf element holds a value of its type; libplist
+// would read a made-up value from anything else ("42xy" as 42, "abc" as 0).
+bool isLeafText(std::string_view element, std::string_view text) {
+    if (element == "integer") {
+        return isIntegerText(text);
+    }
+    if (element == "real") {
+        return isRealText(text);
+    }
+    if (element == "date") {
+        return isDateText(text);
+    }
+    if (element == "true" || element == "false") {
+        return text.empty();
+    }
+    if (element == "data") {
+        return isBase64Text(text);
+    }
+    return true;
+}
+
+bool hasValue(std::string_view element) {
+    return element == "integer" || element == "real" || element == "date";
 }
 
 class Scanner {
@@ -196,7 +325,11 @@ private:
         if (element != "key" && element != "plist" && ++values_ > limits_.maximumExpandedNodes) {
             return "too many elements";
         }
+        if (selfClosing && hasValue(element)) {
+            return "<" + std::string(element) + "/> without a value";
+        }
         if (!selfClosing) {
+            leafTextStart_ = position_;
             open_.push_back(element);
             containers_ += isContainer(element) ? 1 : 0;
         }
@@ -204,6 +337,7 @@ private:
     }
 
     std::optional<std::string> endTag() {
+        const std::size_t tagStart = position_ - 2;
         const std::string_view element = name();
         skipSpace();
         if (!accept('>')) {
@@ -211,6 +345,10 @@ private:
         }
         if (open_.empty() || open_.back() != element) {
             return "end tag </" + std::string(element) + "> does not match";
+        }
+        if (!isContainer(element) &&
+            !isLeafText(element, text_.substr(leafTextStart_, tagStart - leafTextStart_))) {
+            return "malformed <" + std::string(element) + "> value";
         }
         containers_ -= isContainer(element) ? 1 : 0;
         open_.pop_back();
@@ -223,7 +361,66 @@ private:
     std::vector<std::string_view> open_;
     std::size_t containers_ = 0;
     std::uint64_t values_ = 0;
+    std::size_t leafTextStart_ = 0;  // where the innermost open element's text starts
 };
+
+// The UTF-8 form of UTF-16 text after its byte-order mark; nothing when the
+// units do not pair up.
+std::optional<std::string> utf8FromUTF16(std::string_view bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    const auto unit = [&](std::size_t index) {
+        const auto first = static_cast<std::uint8_t>(bytes[index]);
+        const auto second = static_cast<std::uint8_t>(bytes[index + 1]);
+        return static_cast<std::uint32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    std::string utf8;
+    utf8.reserve(bytes.size());
+    for (std::size_t index = 0; index < bytes.size(); index += 2) {
+        std::uint32_t codePoint = unit(index);
+        if (codePoint >= 0xDC00 && codePoint < 0xE000) {
+            return std::nullopt;
+        }
+        if (codePoint >= 0xD800 && codePoint < 0xDC00) {
+            index += 2;
+            const std::uint32_t low = index < bytes.size() ? unit(index) : 0;
+            if (low < 0xDC00 || low >= 0xE000) {
+                return std::nullopt;
+            }
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (low - 0xDC00);
+        }
+        if (codePoint < 0x80) {
+            utf8 += static_cast<char>(codePoint);
+        } else if (codePoint < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (codePoint >> 6));
+            utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else if (codePoint < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (codePoint >> 12));
+            utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (codePoint >> 18));
+            utf8 += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// libplist writes a date's year with as many digits as it has ("1-01-01");
+// readers want four.
+void padDateYears(std::string& xml) {
+    constexpr std::string_view opening = "<date>";
+    for (std::size_t at = xml.find(opening); at != std::string::npos; at = xml.find(opening, at + 1)) {
+        const std::size_t year = at + opening.size();
+        const std::size_t dash = xml.find('-', year);
+        if (dash != std::string::npos && dash - year < 4) {
+            xml.insert(year, 4 - (dash - year), '0');
+        }
+    }
+}
 
 }  // namespace
 
@@ -232,6 +429,16 @@ std::optional<std::string> XMLPropertyList::findProblem(std::string_view text, c
 }
 
 PropertyListNode XMLPropertyList::parse(std::string_view text, const Limits& limits) {
+    std::optional<std::string> decoded;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        decoded = utf8FromUTF16(text.substr(2), text.starts_with("\xFE"));
+        if (!decoded) {
+            return {};
+        }
+        text = *decoded;
+    } else if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
     if (findProblem(text, limits)) {
         return {};
     }
@@ -253,6 +460,7 @@ std::optional<std::string> XMLPropertyList::serialize(void* root) {
     }
     std::string result(text, length);
     plist_to_xml_free(text);
+    padDateYears(result);
     return result;
 }
 

@@ -18,13 +18,20 @@
 //     no internal subset and no ">" inside quotes;
 //   - end tags match their start tags; "plist", "array" and "dict" may hold
 //     elements, any other element (key, string, integer, ...) holds only text;
+//   - the text of an integer, real, date, true, false or data element is a
+//     value of that type (decimal without leading zeros or 0x hexadecimal
+//     within 64 bits; a decimal real, nan or inf; YYYY-MM-DDTHH:MM:SSZ naming
+//     a real moment; empty; Base64 characters), as libplist would otherwise
+//     make one up ("42xy" reads as 42, "not a date" as 1970);
 //   - elements nest at most maximumDepth containers deep (plus the "plist"
 //     wrapper and one leaf), and there are at most maximumExpandedNodes value
 //     elements ("key" elements are not counted).
 //
-// parse() hands the text to libplist only when that scan finds nothing; it
-// also gives libplist a NUL-terminated copy, as its number and date parsers
-// read C strings. serialize() writes libplist's XML form of a tree.
+// parse() first turns UTF-16 text with a byte-order mark into UTF-8 (and
+// drops a UTF-8 one), then hands the text to libplist only when that scan
+// finds nothing; it also gives libplist a NUL-terminated copy, as its number
+// and date parsers read C strings. serialize() writes libplist's XML form of
+// a tree, dates with four-digit years.
 //
 // Thread safety: the static functions keep no state; any thread may call them.
 //
@@ -54,8 +61,9 @@ public:
     // otherwise a short description of the first problem.
     static std::optional<std::string> findProblem(std::string_view text, const Limits& limits = {});
 
-    // parse: the libplist tree of `text`, or an empty node when findProblem
-    // reports a problem or libplist refuses the text.
+    // parse: the libplist tree of `text`, or an empty node when it is UTF-16
+    // that does not decode, findProblem reports a problem or libplist
+    // refuses the text.
     static PropertyListNode parse(std::string_view text, const Limits& limits = {});
 
     // serialize: libplist's XML text of a tree (a DOCTYPE'd "plist" document),

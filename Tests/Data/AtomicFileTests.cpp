@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,8 +19,8 @@
 // the tests can see where the temporary file was and make a close fail.
 namespace {
 
-std::mutex renamesMutex;
-std::vector<std::pair<std::string, std::string>> renames;  // guarded by renamesMutex
+// The library starts no thread that writes files, so the tests' thread is the only user.
+std::vector<std::pair<std::string, std::string>> renames;
 std::atomic<bool> failNextClose = false;
 
 template <class F>
@@ -32,10 +31,7 @@ F next(const char* name) {
 }  // namespace
 
 extern "C" int rename(const char* from, const char* to) {
-    {
-        const std::lock_guard lock(renamesMutex);
-        renames.emplace_back(from, to);
-    }
+    renames.emplace_back(from, to);
     static const auto real = next<int (*)(const char*, const char*)>("rename");
     return real(from, to);
 }
@@ -50,7 +46,8 @@ extern "C" int close(int descriptor) {
     return result;
 }
 
-// Atomicity itself, under SIGKILL, is tested through PlistProxy.
+// What makes the write atomic is the rename of a complete file in the same
+// folder; the tests pin exactly that.
 
 namespace {
 
@@ -81,25 +78,19 @@ TEST(AtomicFile, replacesTheFileKeepingItsPermissionsAndNoLeftovers) {
 TEST(AtomicFile, theTemporaryFileIsInTheTargetsFolderAndAFailedCloseRenamesNothing) {
     testsupport::TemporaryFolder folder;
     const fs::path path = folder.path() / "vault.plist";
-    {
-        const std::lock_guard lock(renamesMutex);
-        renames.clear();
-    }
+    renames.clear();
     ASSERT_TRUE(AtomicFile::write(path, std::string_view("first")));
-    {
-        const std::lock_guard lock(renamesMutex);
-        ASSERT_EQ(renames.size(), 1u);
-        EXPECT_EQ(fs::path(renames[0].first).parent_path(), folder.path()) << "a rename across file systems is a copy";
-        EXPECT_EQ(renames[0].second, path.string());
-        renames.clear();
-    }
+    ASSERT_EQ(renames.size(), 1u);
+    EXPECT_EQ(fs::path(renames[0].first).parent_path(), folder.path())
+        << "a rename across file systems is a copy";
+    EXPECT_EQ(renames[0].second, path.string());
+    renames.clear();
 
     failNextClose = true;
     EXPECT_FALSE(AtomicFile::write(path, std::string_view("second, maybe short")));
     failNextClose = false;
     EXPECT_EQ(contentsOf(path), "first");
     EXPECT_EQ(entriesIn(folder.path()), 1u);
-    const std::lock_guard lock(renamesMutex);
     EXPECT_TRUE(renames.empty());
 }
 

@@ -48,30 +48,6 @@ struct Small : orvane::BinarySerializable<Small> {
     static std::optional<Small> fromRawValue(std::int8_t raw) { return Small{{}, raw}; }
 };
 
-// Decodes itself, as a dictionary raw value must.
-struct Profile : orvane::BinarySerializable<Profile> {
-    std::string user;
-    ObjectDictionary rawValue() const { return {{"user", user}}; }
-    static std::optional<Profile> fromRawValue(const ObjectDictionary& raw) {
-        const auto found = raw.find("user");
-        auto user = found == raw.end() ? std::nullopt : found->second.as<std::string>();
-        return user ? std::optional<Profile>(Profile{{}, *user}) : std::nullopt;
-    }
-    static std::optional<Profile> deserialize(const Data& data) {
-        auto root = orvane::NSKeyedUnarchiver::unarchiveObject(data);
-        auto raw = root ? root->as<ObjectDictionary>() : std::nullopt;
-        return raw ? fromRawValue(*raw) : std::nullopt;
-    }
-};
-
-// Both JSON-codable and raw-representable by an integer.
-struct Level : orvane::BinarySerializable<Level> {
-    std::int64_t value = 0;
-    std::int64_t rawValue() const { return value; }
-    static std::optional<Level> fromRawValue(std::int64_t raw) { return Level{{}, raw}; }
-    NLOHMANN_DEFINE_TYPE_INTRUSIVE(Level, value)
-};
-
 class Note : public orvane::NSObject, public orvane::NSCoding, public orvane::BinarySerializable<Note> {
 public:
     void encode(orvane::NSCoder& coder) const override { coder.encodeObject(Object(text), "text"); }
@@ -98,15 +74,8 @@ public:
     }
 };
 
-// Archivable and decodable for Note, but no Note.
-class Stranger : public orvane::NSObject, public orvane::NSCoding {
-public:
-    void encode(orvane::NSCoder&) const override {}
-    static std::shared_ptr<Stranger> initWithCoder(orvane::NSCoder&) { return std::make_shared<Stranger>(); }
-};
-
 std::vector<orvane::CodingClass> Note::moreCodingClasses() {
-    return {orvane::codingClass<PinnedNote>(), orvane::codingClass<Stranger>()};
+    return {orvane::codingClass<PinnedNote>()};
 }
 
 static_assert(std::same_as<decltype(Note::deserialize(Data())), std::shared_ptr<Note>>);
@@ -133,24 +102,26 @@ TEST(BinarySerializableJSON, roundTripsAsCompactJSON) {
     EXPECT_EQ(back->serialize(), bytes);
 }
 
-TEST(BinarySerializableJSON, whatTheEncoderRejectsGivesAnEmptyBufferThatDecodesToNothing) {
-    for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -1e19}) {
+TEST(BinarySerializableJSON, onlyNonFiniteNumbersAndBadTextAreRefused) {
+    for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
         const Data bytes = Settings{{}, "n", 0, bad, {}}.serialize();
         EXPECT_TRUE(bytes.empty());
         EXPECT_FALSE(Settings::deserialize(bytes).has_value());
     }
-    EXPECT_FALSE((Settings{{}, "n", 0, -9.2e18, {}}.serialize().empty()));
     EXPECT_TRUE((Settings{{}, "\xff", 0, 0, {}}.serialize().empty()));
+    for (const double large : {6.022e23, -1e19, 1.8446744073709552e19, 1e300}) {
+        const auto back = Settings::deserialize(Settings{{}, "n", 0, large, {}}.serialize());
+        ASSERT_TRUE(back.has_value()) << large;
+        EXPECT_EQ(back->ratio, large);
+    }
 }
 
 TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeGiveNothing) {
     for (const std::string_view bad : std::initializer_list<std::string_view>{
              "not json",
-             R"({"name":"x"})",                                      // members missing
-             R"({"name":1,"retries":0,"ratio":0,"tags":[]})",        // wrong member type
-             R"({"name":"x","retries":0,"ratio":0,"tags":[]} x)",    // trailing text
-             R"({"name":"x","retries":1e30,"ratio":0,"tags":[]})",   // no integer holds it
-             R"({"name":"x","retries":0,"ratio":-1e19,"tags":[]})",  // never written either
+             R"({"name":"x"})",                                    // members missing
+             R"({"name":1,"retries":0,"ratio":0,"tags":[]})",      // wrong member type
+             R"({"name":"x","retries":0,"ratio":0,"tags":[]} x)",  // trailing text
              std::string_view("{\"name\":\"x\",\"retries\":0,\"ratio\":0,\"tags\":[]}\0junk", 49),
          }) {
         EXPECT_FALSE(Settings::deserialize(text(bad)).has_value()) << bad;
@@ -173,12 +144,7 @@ TEST(BinarySerializableJSON, nestingIsBoundedBothWays) {
     EXPECT_TRUE(tooDeep.serialize().empty());
 }
 
-TEST(BinarySerializableJSON, jsonComesBeforeAnIntegerRawValue) {
-    EXPECT_EQ((Level{{}, 7}.serialize().toString()), R"({"value":7})");
-    EXPECT_EQ(Level::deserialize(text(R"({"value":9})"))->value, 9);
-}
-
-TEST(BinarySerializableKeyedArchive, roundTripsTheObjectOwnedOrNot) {
+TEST(BinarySerializableKeyedArchive, roundTripsTheObjectOwnedOrNotAndTakesOnlyItsClass) {
     auto note = std::make_shared<Note>();
     note->text = "remember";
     EXPECT_EQ(note->serialize(), archiveOf(Object(note)));
@@ -189,65 +155,31 @@ TEST(BinarySerializableKeyedArchive, roundTripsTheObjectOwnedOrNot) {
     Note onStack;
     onStack.text = "local";
     EXPECT_EQ(Note::deserialize(onStack.serialize())->text, "local");
-}
 
-TEST(BinarySerializableKeyedArchive, aSubclassCountsAnotherClassDoesNot) {
+    // A subclass counts, another class does not.
     auto pinned = std::make_shared<PinnedNote>();
     pinned->text = "top";
-    const std::shared_ptr<Note> back = Note::deserialize(pinned->serialize());
-    EXPECT_NE(std::dynamic_pointer_cast<PinnedNote>(back), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<PinnedNote>(Note::deserialize(pinned->serialize())), nullptr);
 
-    EXPECT_EQ(Note::deserialize(archiveOf(Object(std::make_shared<Stranger>()))), nullptr);
     EXPECT_EQ(Note::deserialize(archiveOf(Object(ObjectDictionary{{"text", "remember"}}))), nullptr);
 }
 
-TEST(BinarySerializableIntRawValue, everyValueRoundTripsThroughAKeyedArchive) {
+TEST(BinarySerializableIntRawValue, roundTripsThroughAKeyedArchiveAndTakesOnlyValues) {
     for (const std::int64_t raw : {1, 2, 3}) {
         const Data bytes = Priority{{}, raw}.serialize();
         EXPECT_EQ(bytes, archiveOf(Object(raw)));
-        EXPECT_EQ(bytes.toString().substr(0, 8), "bplist00");
-        EXPECT_GT(bytes.size(), 8u);
         EXPECT_EQ(Priority::deserialize(bytes)->value, raw);
     }
-}
-
-TEST(BinarySerializableIntRawValue, takesTheIntegerValueOfANumberThatIsAValue) {
+    // Any number's integer value, when it is a value.
     EXPECT_EQ(Priority::deserialize(archiveOf(Object(true)))->value, 1);
     EXPECT_EQ(Priority::deserialize(archiveOf(Object(2.9)))->value, 2);
     for (const Object& noValue :
          {Object(4), Object(-1.5), Object(1e300), Object("2"), Object(orvane::ObjectArray{2})}) {
         EXPECT_FALSE(Priority::deserialize(archiveOf(noValue)).has_value()) << noValue.description();
     }
+    EXPECT_EQ(orvane::NSKeyedUnarchiver::unarchiveObject(archiveOf(Object(UINT64_MAX))), Object(UINT64_MAX));
     EXPECT_EQ(Small::deserialize(archiveOf(Object(-128)))->value, -128);
     EXPECT_FALSE(Small::deserialize(archiveOf(Object(128))).has_value());
-}
-
-TEST(BinarySerializableDictionaryRawValue, serializesTheDictionaryAsAKeyedArchive) {
-    const Data bytes = Profile{{}, "ada"}.serialize();
-    EXPECT_EQ(bytes, archiveOf(Object(ObjectDictionary{{"user", "ada"}})));
-    EXPECT_EQ(Profile::deserialize(bytes)->user, "ada");
-}
-
-TEST(BinarySerializable, zeroLengthRandomAndTruncatedBytesGiveNothingForEveryKind) {
-    std::vector<Data> inputs{Data(), text("bplist00")};
-    unsigned seed = 1;
-    for (std::size_t size = 1; size < 200; ++size) {
-        std::vector<std::uint8_t> bytes(size);
-        for (auto& byte : bytes) {
-            seed = seed * 1103515245u + 12345u;
-            byte = static_cast<std::uint8_t>(seed >> 16);
-        }
-        inputs.emplace_back(bytes);
-    }
-    const Data archive = archiveOf(Object(2));
-    for (std::size_t size = 0; size < archive.size(); size += 3) {
-        inputs.emplace_back(archive.bytes().first(size));
-    }
-    for (const Data& input : inputs) {
-        EXPECT_FALSE(Settings::deserialize(input).has_value());
-        EXPECT_EQ(Note::deserialize(input), nullptr);
-        EXPECT_FALSE(Priority::deserialize(input).has_value());
-    }
 }
 
 }  // namespace binaryserializabletests

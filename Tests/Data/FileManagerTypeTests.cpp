@@ -34,28 +34,24 @@ public:
 
 class FileManagerTypeTest : public ::testing::Test {
 protected:
+    std::string alreadyThere() const {
+        return "Could not create file at location: " + odd.string() + " because it already exists";
+    }
+
     testsupport::TemporaryFolder folder;
     // A name that a printf-style logger would mangle.
     fs::path odd = folder.path() / "100% %d %s %n";
 };
 
-TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFile) {
+TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFileButLeavesAnExistingOne) {
     File file(odd / "b" / "c.txt");
     EXPECT_EQ(file.size(), std::nullopt);
-    bool created = false;
-    EXPECT_EQ(messagesLoggedBy([&] { created = file.create(); }), Lines{});
-    EXPECT_TRUE(created);
-    EXPECT_TRUE(fs::is_regular_file(odd / "b" / "c.txt"));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{});
     EXPECT_EQ(file.size(), 0u);
-}
-
-TEST_F(FileManagerTypeTest, createLeavesAnExistingFileAndSaysSoVerbatim) {
-    std::ofstream(odd) << "contents";
-    File file(odd);
-    bool created = false;
-    EXPECT_EQ(messagesLoggedBy([&] { created = file.create(); }),
-              Lines{"Could not create file at location: " + odd.string() + " because it already exists"});
-    EXPECT_TRUE(created);
+    std::ofstream(odd / "b" / "c.txt") << "contents";
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }),
+              Lines{"Could not create file at location: " + (odd / "b" / "c.txt").string() +
+                    " because it already exists"});
     EXPECT_EQ(file.size(), 8u);
 }
 
@@ -78,31 +74,40 @@ TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersAndTakesAMissingItemAsDone)
     EXPECT_FALSE(fs::exists(odd));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }),
               Lines{"File doesn't exist at: " + odd.string()});
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_EQ(file.size(), std::nullopt); }), Lines{});
 }
 
-TEST_F(FileManagerTypeTest, aRefusedRemovalIsLoggedAndStopsClean) {
-    File file(fs::path("/proc/self/cmdline"));
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.clean()); }),
-              Lines{"Could not remove file from location: /proc/self/cmdline"});
+TEST_F(FileManagerTypeTest, aLinkIsTheEntryItselfNeverItsTarget) {
+    const fs::path target = folder.path() / "target";
+    fs::create_symlink(target, odd);  // dangling
+    File file(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{alreadyThere()});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(target)));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }), Lines{});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    std::ofstream(target) << "kept";
+    fs::create_symlink(target, odd);
+    EXPECT_TRUE(file.deleteFile());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    EXPECT_TRUE(fs::exists(target));
 }
 
-TEST_F(FileManagerTypeTest, cleanEmptiesAFileOrCreatesAMissingOne) {
+TEST_F(FileManagerTypeTest, cleanEmptiesOrCreatesAndStopsAtARefusedRemoval) {
     std::ofstream(odd) << "old contents";
     File file(odd);
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.clean()); }), Lines{});
     EXPECT_EQ(file.size(), 0u);
-
     File missing(folder.path() / "new" / "log.txt");
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(missing.clean()); }),
               Lines{"File doesn't exist at: " + missing.absolutePath()});
     EXPECT_EQ(missing.size(), 0u);
+    File refused(fs::path("/proc/self/cmdline"));
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(refused.clean()); }),
+              Lines{"Could not remove file from location: /proc/self/cmdline"});
 }
 
 TEST_F(FileManagerTypeTest, theOperationsGoThroughAnOverriddenExistenceTest) {
     ClaimsToExist file(odd);
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }),
-              Lines{"Could not create file at location: " + odd.string() + " because it already exists"});
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{alreadyThere()});
     EXPECT_FALSE(fs::exists(odd));
     // Removing what is not there fails.
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.deleteFile()); }),

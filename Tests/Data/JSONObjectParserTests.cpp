@@ -31,19 +31,17 @@ TEST(JSONObjectParser, keepsTheKindOfEveryValue) {
     EXPECT_EQ(contents.at("dup"), Object(2));  // the last of two equal keys
 }
 
-TEST(JSONObjectParser, integersBeyondSixtyFourBitsBecomeDoubles) {
-    EXPECT_EQ(parse("9223372036854775807")->kind(), Object::Kind::integer);
-    EXPECT_EQ(parse("-9223372036854775808")->kind(), Object::Kind::integer);
-    EXPECT_EQ(parse("18446744073709551615"), Object(18446744073709551615.0));
+TEST(JSONObjectParser, integersUpToUnsignedSixtyFourBitsStayIntegers) {
+    EXPECT_EQ(parse("-9223372036854775808")->as<std::int64_t>(), INT64_MIN);
+    EXPECT_EQ(parse("9223372036854775808")->as<std::uint64_t>(), 9223372036854775808u);
+    EXPECT_EQ(parse("18446744073709551615")->as<std::uint64_t>(), UINT64_MAX);
+    EXPECT_EQ(parse("18446744073709551615")->as<std::int64_t>(), std::nullopt);
     EXPECT_EQ(parse("1" + std::string(30, '0'))->kind(), Object::Kind::real);
 }
 
+// The grammar is nlohmann's; these are the cases this wrapper decides.
 TEST(JSONObjectParser, refusesWhatIsNotJSON) {
-    for (const char* bad :
-         {"",          " ",   "{",     "{\"a\":}",  "[1,]",     "[1 2]",    "{} {}",
-          "{}x",       "tru", "01",    "1.",        ".5",       "+1",       "NaN",
-          "1e400",     "'a'", "{a:1}", "[\"\\x\"]", "\"\x01\"", "\"\xff\"", "\"\xed\xa0\x80\"",
-          "/* c */ {}"}) {
+    for (const char* bad : {"", "{", "{}x", "01", "NaN", "1e400", "\"\xff\"", "/* c */ {}"}) {
         EXPECT_FALSE(parse(bad).has_value()) << bad;
     }
     // A NUL byte is no end of input: what follows it counts.
@@ -55,12 +53,6 @@ TEST(JSONObjectParser, boundsTheNesting) {
     const std::size_t limit = orvane::jsonMaximumDepth;
     EXPECT_TRUE(parse(std::string(limit, '[') + std::string(limit, ']')).has_value());
     EXPECT_FALSE(parse(std::string(limit + 1, '[') + std::string(limit + 1, ']')).has_value());
-    std::string objects;
-    for (std::size_t level = 0; level < limit; ++level) {
-        objects += "{\"k\":";
-    }
-    EXPECT_TRUE(parse(objects + "1" + std::string(limit, '}')).has_value());
-    EXPECT_FALSE(parse(objects + "{}" + std::string(limit, '}')).has_value());
     // Far too deep, whole or cut short: refused without exhausting the stack.
     EXPECT_FALSE(parse(std::string(1'000'000, '[') + std::string(1'000'000, ']')).has_value());
     EXPECT_FALSE(parse(std::string(2'000'000, '[')).has_value());

@@ -35,24 +35,38 @@ Object nested(std::size_t depth) {
     return value;
 }
 
-TEST(PropertyListSerialization, everyValueTypeSurvivesTheXMLForm) {
+TEST(PropertyListSerialization, everyValueTypeSurvivesTheXMLAndBinaryForms) {
     const ObjectDictionary dictionary{
         {"string", "caf\xC3\xA9 <&> \"q\" \t\r\n  "},
         {"", ""},
         {"<odd & key>", std::numeric_limits<std::int64_t>::min()},
         {"largest", std::numeric_limits<std::int64_t>::max()},
+        {"unsigned", ObjectArray{UINT64_MAX, std::uint64_t{1} << 63}},
         {"reals", ObjectArray{0.1, 3.0, 1e300, -std::numeric_limits<double>::infinity()}},
         {"flags", ObjectArray{true, false}},
         {"data", ObjectArray{Data(std::string_view("\0\1\xFE<&", 5)), Data()}},
         {"date", Date::fromTimeIntervalSince1970(1'700'000'000)},
         {"nested", ObjectDictionary{{"inner", ObjectDictionary{}}, {"list", ObjectArray{}}}},
     };
-    const auto back = roundTrip(Object(dictionary));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, Object(dictionary));
-    // Object's == takes 3 and 3.0 as equal; the kinds must survive too.
-    EXPECT_NE(back->dictionaryIf()->at("reals").arrayIf()->at(1).realIf(), nullptr);
-    EXPECT_NE(back->dictionaryIf()->at("largest").integerIf(), nullptr);
+    const auto xml = PropertyListSerialization::xmlData(Object(dictionary));
+    ASSERT_TRUE(xml);
+    EXPECT_NE(xml->find("<integer>18446744073709551615</integer>"), std::string::npos);
+    const orvane::PropertyListNode tree = PropertyListSerialization::parse(*xml);
+    for (const std::string& bytes : {*xml, binaryOf(tree.get())}) {
+        const auto back = PropertyListSerialization::propertyList(bytes);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(*back, Object(dictionary));
+        // Object's == takes 3 and 3.0 as equal; the kinds must survive too.
+        EXPECT_NE(back->dictionaryIf()->at("reals").arrayIf()->at(1).realIf(), nullptr);
+        EXPECT_NE(back->dictionaryIf()->at("largest").integerIf(), nullptr);
+        EXPECT_EQ(back->dictionaryIf()->at("unsigned").arrayIf()->at(0).as<std::uint64_t>(), UINT64_MAX);
+    }
+    // A sixteen-byte integer whose high half is not zero holds no 64-bit value.
+    std::string beyond = binaryOf(tree.get());
+    const std::size_t largest = beyond.find("\x14" + std::string(8, '\0') + std::string(8, '\xFF'));
+    ASSERT_NE(largest, std::string::npos);
+    beyond[largest + 1] = 1;
+    EXPECT_EQ(PropertyListSerialization::propertyList(beyond), std::nullopt);
     EXPECT_TRUE(std::isnan(*roundTrip(Object(std::nan("")))->realIf()));
 }
 
@@ -73,6 +87,31 @@ TEST(PropertyListSerialization, datesKeepTheSecondTheyFallInAcrossTheirWholeRang
         EXPECT_EQ(roundTrip(Object(Date::fromTimeIntervalSince1970(written))),
                   Object(Date::fromTimeIntervalSince1970(read)))
             << written;
+    }
+    // Four-digit years, as strict readers want.
+    EXPECT_NE(PropertyListSerialization::xmlData(Object(PropertyListSerialization::earliestWritableDate()))
+                  ->find("<date>0001-01-01T00:00:00Z</date>"),
+              std::string::npos);
+}
+
+TEST(PropertyListSerialization, readsUTF16XMLWithAByteOrderMark) {
+    const std::u16string text =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><array>"
+        u"<string>caf\u00e9 \U0001F511</string><integer>7</integer></array></plist>";
+    const Object expected(ObjectArray{"caf\u00e9 \U0001F511", 7});
+    for (const bool bigEndian : {false, true}) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char16_t unit : text) {
+            const char high = static_cast<char>(unit >> 8);
+            const char low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes), expected);
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes.substr(0, bytes.size() - 1)), std::nullopt);
+        // A lone surrogate (the first half of the key's U+1F511) is no text.
+        const std::size_t pair = bytes.find(bigEndian ? std::string("\xD8\x3D") : std::string("\x3D\xD8"));
+        ASSERT_NE(pair, std::string::npos);
+        EXPECT_EQ(PropertyListSerialization::propertyList(bytes.erase(pair + 2, 2)), std::nullopt);
     }
 }
 
@@ -99,19 +138,15 @@ TEST(PropertyListSerialization, writingRefusesWhatCannotBeReadBack) {
         PropertyListSerialization::xmlData(Object(ObjectArray{1, 2, 3}), {.maximumExpandedNodes = 3}));
 }
 
-TEST(PropertyListSerialization, readsBinaryLists) {
+TEST(PropertyListSerialization, readsABinaryListsDatesAndUIDs) {
     orvane::PropertyListNode tree(plist_new_dict());
-    plist_dict_set_item(tree.get(), "negative", plist_new_uint(static_cast<std::uint64_t>(-7)));
     plist_dict_set_item(tree.get(), "date", plist_new_date(86400, 0));
     plist_dict_set_item(tree.get(), "uid", plist_new_uid(5));
-    plist_dict_set_item(tree.get(), "blob", plist_new_data("\x00\x01", 2));
     EXPECT_EQ(PropertyListSerialization::dictionary(binaryOf(tree.get())),
-              (ObjectDictionary{{"negative", -7},
-                                {"date", Date::fromTimeIntervalSinceReferenceDate(86400)},
-                                {"uid", ObjectDictionary{{"CF$UID", 5}}},
-                                {"blob", Data(std::string_view("\0\1", 2))}}));
+              (ObjectDictionary{{"date", Date::fromTimeIntervalSinceReferenceDate(86400)},
+                                {"uid", ObjectDictionary{{"CF$UID", 5}}}}));
     // Only a dictionary root is a dictionary.
-    EXPECT_EQ(PropertyListSerialization::dictionary(binaryOf(plist_dict_get_item(tree.get(), "blob"))),
+    EXPECT_EQ(PropertyListSerialization::dictionary(binaryOf(plist_dict_get_item(tree.get(), "uid"))),
               std::nullopt);
 }
 

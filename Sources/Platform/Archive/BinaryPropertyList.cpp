@@ -235,6 +235,13 @@ private:
                     extentProblem_ = "integer wider than 16 bytes";
                     return std::nullopt;
                 }
+                // libplist reads the low 8 of 16 bytes: the high 8 must add nothing.
+                if (info == 4 && fixed(16) &&
+                    std::any_of(bytes_.begin() + position, bytes_.begin() + position + 8,
+                                [](std::uint8_t byte) { return byte != 0; })) {
+                    extentProblem_ = "integer beyond 64 bits";
+                    return std::nullopt;
+                }
                 return fixed(std::uint64_t{1} << info);
             case 0x2:
                 if (info != 2 && info != 3) {

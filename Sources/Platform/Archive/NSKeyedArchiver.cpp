@@ -2,6 +2,7 @@
 
 #include "Platform/Archive/ArchiveKey.hpp"
 #include "Platform/Archive/BinaryPropertyList.hpp"
+#include "Platform/Archive/PropertyListScalar.hpp"
 #include "Platform/Archive/UUID.hpp"
 #include "Platform/Foundation/NSException.hpp"
 #include "Platform/Foundation/UTF8Validation.hpp"
@@ -124,9 +125,12 @@ std::optional<std::uint64_t> NSKeyedArchiver::State::write(const Object& object)
         case Object::Kind::boolean:
             return append(plist_new_bool(*object.booleanIf() ? 1 : 0));
         case Object::Kind::integer:
-            // libplist has no signed integers; the bits travel unchanged and
-            // are written as the eight-byte integer a negative number needs.
-            return append(plist_new_uint(static_cast<std::uint64_t>(*object.integerIf())));
+            // libplist has no signed integers: a signed value's bits are written as
+            // the eight-byte integer a negative number needs, one above INT64_MAX
+            // in the sixteen-byte unsigned form.
+            return object.integerIf()
+                       ? append(plist_new_uint(static_cast<std::uint64_t>(*object.integerIf())))
+                       : append(makePropertyListUnsigned(*object.unsignedIf()).release());
         case Object::Kind::real:
             return append(plist_new_real(*object.realIf()));
         case Object::Kind::string:

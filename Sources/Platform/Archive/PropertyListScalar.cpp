@@ -6,12 +6,22 @@
 #include <bit>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace orvane {
 
 namespace {
 
 constexpr std::uint8_t dateMarker = 0x33;
+constexpr std::uint8_t sixteenByteIntegerMarker = 0x14;
+
+// libplist keeps an integer as 64 bits plus a width: 16 bytes for an unsigned
+// value above INT64_MAX, 8 for a negative one. The width is not public; its
+// binary writer shows it in the integer's marker.
+bool isUnsignedInteger(void* node) {
+    const auto list = BinaryPropertyList::serialize(node);
+    return list && list->size() > 8 && (*list)[8] == sixteenByteIntegerMarker;
+}
 
 }  // namespace
 
@@ -26,6 +36,20 @@ PropertyListNode makePropertyListDate(double secondsSinceReferenceDate) {
     list[18 + 7] = 1;   // reference size
     list[18 + 15] = 1;  // one object, the top one
     list[18 + 31] = 17;
+    return BinaryPropertyList::parse(list);
+}
+
+PropertyListNode makePropertyListUnsigned(std::uint64_t value) {
+    std::array<std::uint8_t, 8 + 17 + 1 + 32> list{
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', sixteenByteIntegerMarker};
+    for (std::size_t index = 0; index < 8; ++index) {
+        list[17 + index] = static_cast<std::uint8_t>(value >> (8 * (7 - index)));  // the low half
+    }
+    list[25] = 8;       // the offset table: object 0 at offset 8
+    list[26 + 6] = 1;   // offset size
+    list[26 + 7] = 1;   // reference size
+    list[26 + 15] = 1;  // one object, the top one
+    list[26 + 31] = 25;
     return BinaryPropertyList::parse(list);
 }
 
@@ -54,7 +78,10 @@ std::optional<Object> propertyListScalar(void* node) {
         case PLIST_UINT: {
             std::uint64_t value = 0;
             plist_get_uint_val(node, &value);
-            return Object(static_cast<std::int64_t>(value));  // libplist's integers are the bits of an int64
+            if (std::in_range<std::int64_t>(value) || isUnsignedInteger(node)) {
+                return Object(value);
+            }
+            return Object(static_cast<std::int64_t>(value));  // a negative integer's bits
         }
         case PLIST_REAL: {
             double value = 0;

@@ -11,6 +11,7 @@
 #include "Platform/Foundation/Date.hpp"
 #include "Platform/Foundation/Object.hpp"
 
+#include <cstdint>
 #include <optional>
 
 namespace orvane {
@@ -18,11 +19,16 @@ namespace orvane {
 // makePropertyListDate: a date node for this many seconds since 2001-01-01.
 PropertyListNode makePropertyListDate(double secondsSinceReferenceDate);
 
+// makePropertyListUnsigned: an integer node that lists write as unsigned
+// (plist_new_uint's nodes are written as signed 64-bit integers).
+PropertyListNode makePropertyListUnsigned(std::uint64_t value);
+
 // propertyListDate: the date a PLIST_DATE node holds.
 Date propertyListDate(void* node);
 
-// propertyListScalar: the value of a Boolean, integer (its 64 bits as a
-// signed integer), real, string, date or data node; nothing for any other kind.
+// propertyListScalar: the value of a Boolean, integer (INT64_MIN to
+// UINT64_MAX, unsigned above INT64_MAX as the list holds it), real, string,
+// date or data node; nothing for any other kind.
 std::optional<Object> propertyListScalar(void* node);
 
 }  // namespace orvane

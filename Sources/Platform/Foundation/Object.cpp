@@ -31,6 +31,9 @@ std::optional<double> Object::numberValue() const noexcept {
     if (const auto* integer = integerIf()) {
         return static_cast<double>(*integer);
     }
+    if (const auto* large = unsignedIf()) {
+        return static_cast<double>(*large);
+    }
     if (const auto* real = realIf()) {
         return *real;
     }
@@ -45,6 +48,12 @@ bool operator==(const Object& lhs, const Object& rhs) {
     if (const auto* real = lhs.realIf(); real && rhs.integerIf()) {
         return static_cast<long double>(*real) == static_cast<long double>(*rhs.integerIf());
     }
+    if (const auto* large = lhs.unsignedIf(); large && rhs.realIf()) {
+        return static_cast<long double>(*large) == static_cast<long double>(*rhs.realIf());
+    }
+    if (const auto* real = lhs.realIf(); real && rhs.unsignedIf()) {
+        return static_cast<long double>(*real) == static_cast<long double>(*rhs.unsignedIf());
+    }
     if (lhs.storage_.index() != rhs.storage_.index()) {
         return false;
     }
@@ -53,8 +62,9 @@ bool operator==(const Object& lhs, const Object& rhs) {
             return true;
         case Object::Kind::boolean:
             return *lhs.booleanIf() == *rhs.booleanIf();
-        case Object::Kind::integer:
-            return *lhs.integerIf() == *rhs.integerIf();
+        case Object::Kind::integer:  // the same storage: both signed or both unsigned
+            return lhs.integerIf() ? *lhs.integerIf() == *rhs.integerIf()
+                                   : *lhs.unsignedIf() == *rhs.unsignedIf();
         case Object::Kind::real:
             return *lhs.realIf() == *rhs.realIf();
         case Object::Kind::string:
@@ -95,7 +105,11 @@ void describe(const Object& object, std::ostringstream& out) {
             out << (*object.booleanIf() ? "true" : "false");
             break;
         case Object::Kind::integer:
-            out << *object.integerIf();
+            if (object.integerIf()) {
+                out << *object.integerIf();
+            } else {
+                out << *object.unsignedIf();
+            }
             break;
         case Object::Kind::real:
             out << *object.realIf();

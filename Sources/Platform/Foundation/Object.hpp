@@ -1,6 +1,7 @@
 // Object: the dynamic value that stands for the platform's objects.
 //
-// An Object is null (the null object, NSNull), a Boolean, a 64-bit integer, a
+// An Object is null (the null object, NSNull), a Boolean, a 64-bit integer
+// (signed, or unsigned above the signed range), a
 // double, a string, a byte buffer, a date, an array, a string-keyed
 // dictionary, a shared reference to an NSObject, or an opaque box holding any
 // other C++ value. Numbers remember which of the three number kinds they are.
@@ -103,8 +104,16 @@ public:
     Object(std::nullptr_t) noexcept {}
 
     Object(bool value) : storage_(value) {}
+    // An unsigned value above INT64_MAX keeps its value (kind integer,
+    // read through unsignedIf()).
     template <detail::ObjectInteger I>
-    Object(I value) : storage_(static_cast<std::int64_t>(value)) {}
+    Object(I value) {
+        if (std::in_range<std::int64_t>(value)) {
+            storage_ = static_cast<std::int64_t>(value);
+        } else {
+            storage_ = static_cast<std::uint64_t>(value);
+        }
+    }
     Object(double value) : storage_(value) {}
     Object(float value) : storage_(static_cast<double>(value)) {}
     Object(std::string value) : storage_(std::move(value)) {}
@@ -126,7 +135,9 @@ public:
     template <class T>
     static Object box(T value);
 
-    Kind kind() const noexcept { return static_cast<Kind>(storage_.index()); }
+    Kind kind() const noexcept {
+        return unsignedIf() != nullptr ? Kind::integer : static_cast<Kind>(storage_.index());
+    }
     bool isNull() const noexcept { return kind() == Kind::null; }
     // A number object: Boolean, integer or double.
     bool isNumber() const noexcept;
@@ -144,7 +155,10 @@ public:
 
     // Views of the stored value without a copy; nullptr when the kind differs.
     const bool* booleanIf() const noexcept { return std::get_if<bool>(&storage_); }
+    // An integer is one or the other: integerIf() when it fits int64_t,
+    // otherwise unsignedIf() (always above INT64_MAX).
     const std::int64_t* integerIf() const noexcept { return std::get_if<std::int64_t>(&storage_); }
+    const std::uint64_t* unsignedIf() const noexcept { return std::get_if<std::uint64_t>(&storage_); }
     const double* realIf() const noexcept { return std::get_if<double>(&storage_); }
     const std::string* stringIf() const noexcept { return std::get_if<std::string>(&storage_); }
     const Data* dataIf() const noexcept { return std::get_if<Data>(&storage_); }
@@ -171,7 +185,7 @@ private:
     };
     using Storage = std::variant<std::monostate, bool, std::int64_t, double, std::string, Data, Date,
                                  std::shared_ptr<const ObjectArray>, std::shared_ptr<const ObjectDictionary>,
-                                 std::shared_ptr<NSObject>, Boxed>;
+                                 std::shared_ptr<NSObject>, Boxed, std::uint64_t>;
 
     template <class T>
     const T* boxedIf() const noexcept {
@@ -211,6 +225,9 @@ std::optional<I> Object::asInteger() const {
     if (const auto* integer = integerIf()) {
         return std::in_range<I>(*integer) ? std::optional<I>(static_cast<I>(*integer)) : std::nullopt;
     }
+    if (const auto* large = unsignedIf()) {
+        return std::in_range<I>(*large) ? std::optional<I>(static_cast<I>(*large)) : std::nullopt;
+    }
     if (const auto* real = realIf()) {
         // NaN fails every comparison. The upper bound is exclusive: max() + 1 is
         // a power of two, exactly representable, and already out of range.
@@ -241,6 +258,9 @@ std::optional<T> Object::as() const {
         }
         if (const auto* integer = integerIf()) {
             return static_cast<T>(*integer);
+        }
+        if (const auto* large = unsignedIf()) {
+            return static_cast<T>(*large);
         }
         return std::nullopt;
     } else if constexpr (std::same_as<T, std::string>) {
