@@ -9,8 +9,7 @@
 
 #include "Support/TemporaryFolder.hpp"
 
-#include <sys/types.h>
-
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -35,7 +34,8 @@ public:
     std::string url(const std::string& path) const;
 
 private:
-    pid_t pid_ = -1;
+    std::FILE* output_ = nullptr;
+    int pid_ = 0;
     int port_ = 0;
     bool tls_ = false;
 };
