@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
 """A loopback HTTP/1.1 server for the HTTP client's tests, with well-behaved
 and hostile endpoints. Binds 127.0.0.1 on a free port and prints the port on
-its first line of output and its process id on the second; with --cert and --key it speaks TLS.
+its first line of output; with --cert and --key it speaks TLS.
 
 Usage: http_test_server.py [--cert CERT.pem --key KEY.pem]
 """
 import argparse
 import gzip
 import http.server
-import os
 import socket
 import ssl
 import sys
@@ -143,7 +142,7 @@ def main():
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(options.cert, options.key)
         server.socket = context.wrap_socket(server.socket, server_side=True)
-    print(server.server_address[1], os.getpid(), sep="\n", flush=True)
+    print(server.server_address[1], flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:

@@ -1,10 +1,13 @@
 #include "System/LoopbackHTTPServer.hpp"
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <vector>
 
 namespace testsupport {
 
@@ -19,20 +22,46 @@ TestCertificate::TestCertificate() : certificate(folder.path() / "cert.pem"), ke
 }
 
 LoopbackHTTPServer::LoopbackHTTPServer(const TestCertificate* tls) : tls_(tls != nullptr) {
-    std::string command = "exec python3 '" ORVANE_HTTP_TEST_SERVER "'";
+    std::vector<std::string> arguments{"python3", ORVANE_HTTP_TEST_SERVER};
     if (tls != nullptr) {
-        command += " --cert '" + tls->certificate.string() + "' --key '" + tls->key.string() + "'";
+        arguments.insert(arguments.end(), {"--cert", tls->certificate.string(), "--key", tls->key.string()});
     }
-    // The server's first line is its port, its second its process id.
-    output_ = popen(command.c_str(), "re");
-    if (output_ == nullptr || std::fscanf(output_, "%d %d", &port_, &pid_) != 2) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    int output[2];
+    if (pipe(output) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        close(output[0]);
+        close(output[1]);
+        execvp("python3", argv.data());
+        _exit(127);
+    }
+    close(output[1]);
+    // The server's first line is its port.
+    std::string line;
+    char c = 0;
+    while (read(output[0], &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    close(output[0]);
+    port_ = std::atoi(line.c_str());
+    if (pid_ < 0 || port_ <= 0) {
         throw std::runtime_error("the loopback HTTP server did not start");
     }
 }
 
 LoopbackHTTPServer::~LoopbackHTTPServer() {
-    kill(pid_, SIGTERM);
-    pclose(output_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
 }
 
 std::string LoopbackHTTPServer::url(const std::string& path) const {

@@ -9,7 +9,8 @@
 
 #include "Support/TemporaryFolder.hpp"
 
-#include <cstdio>
+#include <sys/types.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,8 +35,7 @@ public:
     std::string url(const std::string& path) const;
 
 private:
-    std::FILE* output_ = nullptr;
-    int pid_ = 0;
+    pid_t pid_ = -1;
     int port_ = 0;
     bool tls_ = false;
 };
