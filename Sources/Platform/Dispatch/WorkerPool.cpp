@@ -89,13 +89,16 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::submit(Job job) {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     jobs_.push_back(std::move(job));
     if (!idle_.empty()) {
         // Each queued job claims its own idle worker, so a burst wakes as many.
         IdleWorker* worker = idle_.back();
         idle_.pop_back();
         worker->woken = true;
+        // Notified after unlocking, so the worker does not wake into a held
+        // mutex and sleep again (two more context switches per job).
+        lock.unlock();
         worker->wake.notify_one();
     } else if (mayStartEagerLocked()) {
         startWorkerLocked();
@@ -191,7 +194,6 @@ bool WorkerPool::needsStallWatchLocked() const {
 
 void WorkerPool::workerLoop() {
     nameThisThread("orvane-worker");
-    IdleWorker self;
     Worker worker;
     currentPool_ = this;
     currentWorker_ = &worker;
@@ -202,6 +204,11 @@ void WorkerPool::workerLoop() {
     worker.threadId = static_cast<int>(::gettid());
     std::unique_lock lock(mutex_);
     workers_.push_back(&worker);
+    if (freeIdleRecords_.empty()) {
+        freeIdleRecords_.push_back(&idleRecords_.emplace_back());
+    }
+    IdleWorker& self = *freeIdleRecords_.back();
+    freeIdleRecords_.pop_back();
     while (true) {
         if (!jobs_.empty()) {
             Job job = std::move(jobs_.front());
@@ -227,6 +234,7 @@ void WorkerPool::workerLoop() {
         }
     }
     std::erase(workers_, &worker);
+    freeIdleRecords_.push_back(&self);
     currentPool_ = nullptr;
     currentWorker_ = nullptr;
     --threads_;

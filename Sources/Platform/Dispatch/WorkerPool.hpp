@@ -108,6 +108,10 @@ private:
     // All below guarded by mutex_.
     std::deque<Job> jobs_;
     std::vector<IdleWorker*> idle_;  // most recently idle last: it is woken first
+    // Wake-up records, owned by the pool and reused by later workers, so a
+    // notify made after the lock is released never reaches a freed record.
+    std::deque<IdleWorker> idleRecords_;
+    std::vector<IdleWorker*> freeIdleRecords_;
     std::vector<Worker*> workers_;
     std::size_t threads_ = 0;
     std::size_t blocked_ = 0;  // workers inside a BlockingScope

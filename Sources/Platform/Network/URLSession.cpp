@@ -1,8 +1,10 @@
 // The session's engine: one curl multi handle driven by one detached I/O
 // thread. Other threads only queue transfers and wake the thread; every curl
-// call on the multi, share and easy handles happens on the I/O thread (except
-// creating the multi, before the thread starts, and curl_multi_wakeup, which
-// libcurl allows from any thread).
+// call on the multi, share and easy handles happens on the I/O thread, except
+// creating them before the thread starts, curl_multi_wakeup (which libcurl
+// allows from any thread) and cleaning them up once the thread has ended.
+// Finished easy handles are kept configured and reused, so a request costs no
+// handle set-up.
 #include "Platform/Network/URLSession.hpp"
 
 #include "Platform/Network/URLError.hpp"
@@ -13,10 +15,12 @@
 #include <cerrno>
 #include <cmath>
 #include <deque>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace orvane {
 
@@ -133,29 +137,41 @@ public:
         curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     }
 
+    // Runs once the I/O thread has ended (or never started) and nobody can
+    // submit any more, on whichever thread drops the last reference.
+    ~Engine() {
+        for (CURL* easy : spareHandles_) {
+            curl_easy_cleanup(easy);
+        }
+        curl_multi_cleanup(multi_);
+        curl_share_cleanup(share_);
+    }
+
     // Starts the I/O thread, which keeps the engine alive until it ends.
     void start() {
-        try {
-            std::thread([self = shared_from_this()] { self->run(); }).detach();
-        } catch (...) {
-            curl_multi_cleanup(std::exchange(multi_, nullptr));
-            curl_share_cleanup(std::exchange(share_, nullptr));
-            throw;
-        }
+        std::thread([self = shared_from_this()] { self->run(); }).detach();
     }
 
     // Queues a transfer; after the engine has stopped, the transfer fails at once.
     void submit(std::unique_ptr<URLSessionTransfer> transfer) {
+        bool queued = false;
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            if (multi_ != nullptr) {
+            if (!stopped_) {
                 incoming_.push_back(std::move(transfer));
+                queued = true;
                 // One wake-up per batch: the thread takes everything queued.
-                if (incoming_.size() == 1) {
-                    curl_multi_wakeup(multi_);
-                }
-                return;
+                wake = incoming_.size() == 1;
             }
+        }
+        if (queued) {
+            // Woken outside the lock, so the thread does not wake into a held
+            // mutex; the multi handle lives as long as the engine the caller holds.
+            if (wake) {
+                curl_multi_wakeup(multi_);
+            }
+            return;
         }
         NSError error = makeURLError(URLErrorCode::cancelled, transfer->url, "the session has ended");
         deliver(std::move(transfer), std::nullopt, nullptr, std::move(error));
@@ -163,16 +179,17 @@ public:
 
     // The session is gone: end the thread once the transfers left have finished.
     void release() {
-        std::lock_guard lock(mutex_);
-        owned_ = false;
-        if (multi_ != nullptr) {
-            curl_multi_wakeup(multi_);
+        {
+            std::lock_guard lock(mutex_);
+            owned_ = false;
         }
+        curl_multi_wakeup(multi_);
     }
 
 private:
     void run();
     void add(std::unique_ptr<URLSessionTransfer> transfer);
+    CURL* makeHandle();
     void finish(CURL* easy, CURLcode status);
     void deliver(std::unique_ptr<URLSessionTransfer> transfer, std::optional<Data> body,
                  std::shared_ptr<URLResponse> response, std::optional<NSError> error) {
@@ -182,40 +199,45 @@ private:
         });
     }
 
+    // Finished handles kept configured for the next transfers, up to this many.
+    static constexpr std::size_t maximumSpareHandles = 16;
+
     const URLSessionConfiguration configuration_;
     const std::shared_ptr<DispatchQueue> deliveryQueue_;
+    CURLM* multi_ = nullptr;  // used on the I/O thread; curl_multi_wakeup from any thread
 
     std::mutex mutex_;
-    CURLM* multi_ = nullptr;  // guarded by mutex_ for its lifetime; used freely on the I/O thread
     std::deque<std::unique_ptr<URLSessionTransfer>> incoming_;  // guarded by mutex_
-    bool owned_ = true;                                // guarded by mutex_
+    bool owned_ = true;                                         // guarded by mutex_
+    bool stopped_ = false;                                      // guarded by mutex_
 
     // I/O thread only.
     CURLSH* share_ = nullptr;
+    std::vector<CURL*> spareHandles_;
     std::size_t running_ = 0;
 };
 
 void URLSession::Engine::run() {
-    CURLM* const multi = multi_;
+    std::deque<std::unique_ptr<URLSessionTransfer>> arrived;
     for (;;) {
-        std::deque<std::unique_ptr<URLSessionTransfer>> arrived;
         bool owned = false;
         {
             std::lock_guard lock(mutex_);
             arrived.swap(incoming_);
             owned = owned_;
             if (!owned && arrived.empty() && running_ == 0) {
-                multi_ = nullptr;  // later submissions fail instead of waking a dead handle
+                stopped_ = true;  // later submissions fail instead of waiting forever
                 break;
             }
         }
         for (auto& transfer : arrived) {
             add(std::move(transfer));
         }
+        arrived.clear();
         int stillRunning = 0;
-        curl_multi_perform(multi, &stillRunning);
+        curl_multi_perform(multi_, &stillRunning);
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
             if (message->msg == CURLMSG_DONE) {
                 finish(message->easy_handle, message->data.result);
             }
@@ -224,30 +246,19 @@ void URLSession::Engine::run() {
             continue;  // recheck for new work, then stop
         }
         // Returns early on socket activity, on curl's own timers and on a wake-up.
-        curl_multi_poll(multi, nullptr, 0, 60'000, nullptr);
+        curl_multi_poll(multi_, nullptr, 0, 60'000, nullptr);
     }
-    curl_multi_cleanup(multi);
-    curl_share_cleanup(share_);
 }
 
-void URLSession::Engine::add(std::unique_ptr<URLSessionTransfer> transfer) {
+// A handle with every setting that is the same for all of the session's transfers.
+CURL* URLSession::Engine::makeHandle() {
     CURL* easy = curl_easy_init();
     if (easy == nullptr) {
-        const std::string url = transfer->url;
-        deliver(std::move(transfer), std::nullopt, nullptr,
-                makeURLError(URLErrorCode::unknown, url, "out of memory"));
-        return;
+        return nullptr;
     }
-    URLSessionTransfer* raw = transfer.release();  // owned through CURLOPT_PRIVATE until finish()
-    raw->easy = easy;
-    raw->bodyLimit = configuration_.maximumBodySize;
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, raw);
-    curl_easy_setopt(easy, CURLOPT_URL, raw->url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, raw->errorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &receiveBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, raw);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -267,6 +278,30 @@ void URLSession::Engine::add(std::unique_ptr<URLSessionTransfer> transfer) {
     if (!configuration_.caFile.empty()) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, configuration_.caFile.c_str());
     }
+    return easy;
+}
+
+void URLSession::Engine::add(std::unique_ptr<URLSessionTransfer> transfer) {
+    CURL* easy = nullptr;
+    if (spareHandles_.empty()) {
+        easy = makeHandle();
+    } else {
+        easy = spareHandles_.back();
+        spareHandles_.pop_back();
+    }
+    if (easy == nullptr) {
+        const std::string url = transfer->url;
+        deliver(std::move(transfer), std::nullopt, nullptr,
+                makeURLError(URLErrorCode::unknown, url, "out of memory"));
+        return;
+    }
+    URLSessionTransfer* raw = transfer.release();  // owned through CURLOPT_PRIVATE until finish()
+    raw->easy = easy;
+    raw->bodyLimit = configuration_.maximumBodySize;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, raw);
+    curl_easy_setopt(easy, CURLOPT_URL, raw->url.c_str());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, raw->errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, raw);
     if (curl_multi_add_handle(multi_, easy) != CURLM_OK) {
         finish(easy, CURLE_OUT_OF_MEMORY);
         return;
@@ -278,7 +313,8 @@ void URLSession::Engine::finish(CURL* easy, CURLcode status) {
     URLSessionTransfer* raw = nullptr;
     curl_easy_getinfo(easy, CURLINFO_PRIVATE, &raw);
     std::unique_ptr<URLSessionTransfer> transfer(raw);
-    if (curl_multi_remove_handle(multi_, easy) == CURLM_OK) {
+    const bool wasAdded = curl_multi_remove_handle(multi_, easy) == CURLM_OK;
+    if (wasAdded) {
         --running_;
     }
     std::optional<NSError> error;
@@ -306,7 +342,13 @@ void URLSession::Engine::finish(CURL* easy, CURLcode status) {
         }
         body = std::move(transfer->body);
     }
-    curl_easy_cleanup(easy);
+    // The next transfer sets its own URL, buffers and context before it starts.
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+    if (wasAdded && spareHandles_.size() < maximumSpareHandles) {
+        spareHandles_.push_back(easy);
+    } else {
+        curl_easy_cleanup(easy);
+    }
     deliver(std::move(transfer), std::move(body), std::move(response), std::move(error));
 }
 
@@ -334,12 +376,15 @@ URLSessionDataTask::URLSessionDataTask(std::shared_ptr<URLSession::Engine> engin
     : engine_(std::move(engine)), url_(std::move(url)), completionHandler_(std::move(completionHandler)) {}
 
 void URLSessionDataTask::resume() {
-    std::call_once(resumed_, [this] {
-        auto transfer = std::make_unique<URLSessionTransfer>();
-        transfer->url = url_.absoluteString();
-        transfer->completionHandler = std::move(completionHandler_);
-        engine_->submit(std::move(transfer));
-    });
+    // An atomic flag rather than std::call_once, whose slow path makes a
+    // futex call every time.
+    if (resumed_.exchange(true, std::memory_order_acq_rel)) {
+        return;
+    }
+    auto transfer = std::make_unique<URLSessionTransfer>();
+    transfer->url = url_.absoluteString();
+    transfer->completionHandler = std::move(completionHandler_);
+    engine_->submit(std::move(transfer));
 }
 
 }  // namespace orvane

@@ -47,9 +47,9 @@
 #include "Platform/Network/URLSessionConfiguration.hpp"
 #include "Platform/Foundation/URL.hpp"
 
+#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace orvane {
@@ -101,7 +101,7 @@ public:
 private:
     std::shared_ptr<URLSession::Engine> engine_;
     URL url_;
-    std::once_flag resumed_;
+    std::atomic<bool> resumed_{false};
     URLSession::CompletionHandler completionHandler_;
 };
 
