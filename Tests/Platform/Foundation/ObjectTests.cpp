@@ -136,6 +136,8 @@ TEST(ObjectEquality, numbersCompareByValueButBooleansStandApart) {
     EXPECT_NE(Object(twoTo53 + 1), Object(9007199254740992.0));
     EXPECT_NE(Object(9007199254740992.0), Object(twoTo53 + 1));
     EXPECT_NE(Object(std::numeric_limits<std::int64_t>::max()), Object(9223372036854775808.0));
+    EXPECT_EQ(Object(std::numeric_limits<std::int64_t>::min()), Object(-9223372036854775808.0));
+    EXPECT_NE(Object(0), Object(std::nan("")));
 }
 
 TEST(ObjectEquality, containersCompareDeeply) {
