@@ -38,18 +38,11 @@ void expectRoundTrip(const R& result) {
     EXPECT_EQ(*back, result);
 }
 
-TEST(ResultRawValue, roundTripsNativeAndBoxedValues) {
+TEST(ResultRawValue, roundTripsNativeAndBoxedPayloads) {
     expectRoundTrip(Result<std::string, NSError>::success("secret"));
-    expectRoundTrip(Result<int, NSError>::success(-3));
-    expectRoundTrip(Result<double, NSError>::success(2.5));
-    expectRoundTrip(Result<bool, NSError>::success(false));
     expectRoundTrip(Result<Point, NSError>::success(Point{1, 2}));
     expectRoundTrip(Result<std::vector<std::string>, NSError>::success({"a", "b"}));
-}
-
-TEST(ResultRawValue, roundTripsFailures) {
     expectRoundTrip(Result<std::string, NSError>::failure(sampleError()));
-    expectRoundTrip(Result<int, std::string>::failure("not a number"));
     expectRoundTrip(Result<int, Point>::failure(Point{3, 4}));
 }
 
@@ -66,8 +59,7 @@ TEST(ResultRawValue, storesNativeFormsAndTheErrorObject) {
 
 TEST(ResultRawValue, anyErrorTravelsInABoxAndKeepsItsInnerError) {
     using AnyResult = Result<int, orvane::AnyError>;
-    const auto raw = AnyResult::failure(orvane::AnyError(sampleError())).rawValue();
-    const auto back = AnyResult::fromRawValue(raw);
+    const auto back = AnyResult::fromRawValue(AnyResult::failure(orvane::AnyError(sampleError())).rawValue());
     ASSERT_TRUE(back && back->isFailure());
     ASSERT_NE(back->errorIf()->errorIf<NSError>(), nullptr);
     EXPECT_EQ(*back->errorIf()->errorIf<NSError>(), sampleError());
@@ -85,37 +77,25 @@ TEST(ResultRawValue, voidSuccessIsAnEmptyObject) {
     EXPECT_FALSE(VoidResult<NSError>::fromRawValue({{"success", Object(1)}}).has_value());
 }
 
-TEST(ResultRawValue, failureEntryWinsOverSuccess) {
-    const ObjectDictionary both{{"failure", Object("bad")}, {"success", Object(1)}};
-    const auto result = Result<int, std::string>::fromRawValue(both);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(*result, (Result<int, std::string>::failure("bad")));
-}
-
-TEST(ResultRawValue, failureOfTheWrongTypeFallsThroughToSuccess) {
-    const ObjectDictionary both{{"failure", Object("not an error")}, {"success", Object(5)}};
-    const auto result = Result<int, NSError>::fromRawValue(both);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(*result, (Result<int, NSError>::success(5)));
-
-    EXPECT_FALSE((Result<int, NSError>::fromRawValue({{"failure", Object("not an error")}}).has_value()));
+TEST(ResultRawValue, aFailureOfTheErrorTypeWinsOtherwiseTheSuccess) {
+    EXPECT_EQ((Result<int, std::string>::fromRawValue({{"failure", Object("bad")}, {"success", Object(1)}})),
+              (Result<int, std::string>::failure("bad")));
+    const ObjectDictionary wrongFailure{{"failure", Object("not an error")}, {"success", Object(5)}};
+    EXPECT_EQ((Result<int, NSError>::fromRawValue(wrongFailure)), (Result<int, NSError>::success(5)));
+    const ObjectDictionary extra{{"success", Object("ok")}, {"version", Object(2)}};
+    EXPECT_EQ((Result<std::string, NSError>::fromRawValue(extra)),
+              (Result<std::string, NSError>::success("ok")));
 }
 
 TEST(ResultRawValue, unusableDictionariesYieldNothing) {
     using IntResult = Result<int, NSError>;
     EXPECT_FALSE(IntResult::fromRawValue({}).has_value());
-    EXPECT_FALSE(IntResult::fromRawValue({{"value", Object(1)}}).has_value());
+    EXPECT_FALSE(IntResult::fromRawValue({{"failure", Object("not an error")}}).has_value());
     EXPECT_FALSE(IntResult::fromRawValue({{"Success", Object(1)}}).has_value());
     EXPECT_FALSE(IntResult::fromRawValue({{"success", Object("1")}}).has_value());
     EXPECT_FALSE(IntResult::fromRawValue({{"success", Object(1.5)}}).has_value());
     EXPECT_FALSE(
         (Result<Point, NSError>::fromRawValue({{"success", Object::box(std::string("p"))}}).has_value()));
-}
-
-TEST(ResultRawValue, otherKeysAreIgnored) {
-    const ObjectDictionary extra{{"success", Object("ok")}, {"version", Object(2)}};
-    EXPECT_EQ((Result<std::string, NSError>::fromRawValue(extra)),
-              (Result<std::string, NSError>::success("ok")));
 }
 
 }  // namespace
