@@ -31,21 +31,17 @@ struct Opaque {
 
 }  // namespace
 
-TEST(ObjectConversion, booleansAndNumbersDoNotMix) {
+TEST(ObjectConversion, booleansNumbersAndStringsDoNotMix) {
     EXPECT_EQ(Object(true).as<bool>(), true);
     EXPECT_FALSE(Object(true).as<int>().has_value());
     EXPECT_FALSE(Object(true).as<double>().has_value());
     EXPECT_FALSE(Object(1).as<bool>().has_value());
     EXPECT_FALSE(Object(0.0).as<bool>().has_value());
-}
-
-TEST(ObjectConversion, stringsAndNumbersDoNotMix) {
     EXPECT_FALSE(Object(42).as<std::string>().has_value());
     EXPECT_FALSE(Object("42").as<int>().has_value());
-    EXPECT_EQ(Object("42").as<std::string>(), "42");
 }
 
-TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRange) {
+TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRangeAndDoublesAnyNumber) {
     EXPECT_EQ(Object(300).as<int>(), 300);
     EXPECT_FALSE(Object(300).as<std::int8_t>().has_value());
     EXPECT_FALSE(Object(-1).as<unsigned>().has_value());
@@ -58,9 +54,6 @@ TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRange) {
     EXPECT_EQ(Object(-9223372036854775808.0).as<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(Object(std::numeric_limits<std::int64_t>::max()).as<std::int64_t>(),
               std::numeric_limits<std::int64_t>::max());
-}
-
-TEST(ObjectConversion, doublesAcceptIntegersAndDoubles) {
     EXPECT_EQ(Object(2).as<double>(), 2.0);
     EXPECT_EQ(Object(2.5).as<float>(), 2.5f);
 }
@@ -70,9 +63,7 @@ TEST(ObjectConversion, containersConvertElementByElement) {
     EXPECT_EQ(list.as<std::vector<int>>(), (std::vector<int>{1, 2, 3}));
     EXPECT_FALSE(list.as<std::vector<std::string>>().has_value());
 
-    const Object mixed(ObjectArray{1, "two"});
-    EXPECT_FALSE(mixed.as<std::vector<int>>().has_value());
-    EXPECT_EQ(mixed.as<ObjectArray>()->size(), 2u);
+    EXPECT_FALSE(Object(ObjectArray{1, "two"}).as<std::vector<int>>().has_value());
 
     const Object map = toObject(std::map<std::string, std::string>{{"a", "x"}, {"b", "y"}});
     EXPECT_EQ((map.as<std::map<std::string, std::string>>()),
@@ -102,11 +93,8 @@ TEST(ObjectConversion, referencesConvertByDynamicType) {
 
 TEST(ObjectConversion, errorObjectsTravelAsReferences) {
     const orvane::NSError error("Domain", 7, {{"key", "value"}});
-    const Object object = toObject(error);
-    EXPECT_EQ(object.kind(), Object::Kind::reference);
-    const auto back = object.as<orvane::NSError>();
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, error);
+    EXPECT_EQ(toObject(error).kind(), Object::Kind::reference);
+    EXPECT_EQ(toObject(error).as<orvane::NSError>(), error);
 }
 
 TEST(ObjectConversion, boxesConvertBackOnlyToTheirOwnType) {
@@ -114,7 +102,6 @@ TEST(ObjectConversion, boxesConvertBackOnlyToTheirOwnType) {
     EXPECT_EQ(boxed.kind(), Object::Kind::box);
     EXPECT_EQ(boxed.as<Point>(), (Point{1, 2}));
     EXPECT_FALSE(boxed.as<Opaque>().has_value());
-    EXPECT_FALSE(boxed.as<int>().has_value());
     EXPECT_FALSE(boxed.as<std::string>().has_value());
     EXPECT_FALSE(Object(1).as<Point>().has_value());
     // An explicitly boxed string is a box, not a string object.
@@ -160,14 +147,6 @@ TEST(ObjectEquality, referencesUseIsEqualAndBoxesTheirOwnEquality) {
     const Object opaque = toObject(Opaque{1});
     EXPECT_EQ(opaque, opaque);
     EXPECT_NE(toObject(Opaque{1}), toObject(Opaque{1}));
-}
-
-TEST(ObjectNumbers, numberValueCoversEveryNumberKind) {
-    EXPECT_EQ(Object(true).numberValue(), 1.0);
-    EXPECT_EQ(Object(2).numberValue(), 2.0);
-    EXPECT_EQ(Object(2.5).numberValue(), 2.5);
-    EXPECT_FALSE(Object("1").numberValue().has_value());
-    EXPECT_FALSE(Object().isNumber());
 }
 
 TEST(ObjectDescription, neverShowsTheBytesOfData) {
