@@ -97,12 +97,11 @@ TEST(AnyError, bridgesToNSErrorWithThreeEntriesMissingTextsAsNull) {
               }));
 
     const NSError bare(AnyError(ExplainedError(std::nullopt, std::nullopt)));
-    EXPECT_EQ(bare.userInfo(),
-              (ObjectDictionary{
-                  {std::string(orvane::NSLocalizedDescriptionKey), Object("It went wrong.")},
-                  {std::string(orvane::NSLocalizedFailureReasonErrorKey), Object()},
-                  {std::string(orvane::NSLocalizedRecoverySuggestionErrorKey), Object()},
-              }));
+    EXPECT_EQ(bare.userInfo(), (ObjectDictionary{
+                                   {std::string(orvane::NSLocalizedDescriptionKey), Object("It went wrong.")},
+                                   {std::string(orvane::NSLocalizedFailureReasonErrorKey), Object()},
+                                   {std::string(orvane::NSLocalizedRecoverySuggestionErrorKey), Object()},
+                               }));
     EXPECT_EQ(bare.failureReason(), std::nullopt);
 }
 

@@ -45,7 +45,8 @@ struct DeferredStep {
 
 // A step that adds the value its token holds, keeping the token alive.
 Step holding(std::shared_ptr<int> token) {
-    return [token = std::move(token)](int input, Completion done) { done(StepResult::success(input + *token)); };
+    return
+        [token = std::move(token)](int input, Completion done) { done(StepResult::success(input + *token)); };
 }
 
 TEST(AsyncStep, runsEachStepOnThePreviousSuccessUntilTheFirstFailure) {

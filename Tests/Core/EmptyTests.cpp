@@ -57,9 +57,9 @@ TEST(Empty, decodesOnlyANumberEqualToOne) {
         std::optional<Object> sentinel;
         bool accepted;
     } cases[] = {
-        {Object(1), true},       {Object(1.0), true},  {Object(true), true},   {std::nullopt, false},
-        {Object(0), false},      {Object(2), false},   {Object(false), false}, {Object(1.5), false},
-        {Object("1"), false},    {Object(), false},
+        {Object(1), true},    {Object(1.0), true}, {Object(true), true},   {std::nullopt, false},
+        {Object(0), false},   {Object(2), false},  {Object(false), false}, {Object(1.5), false},
+        {Object("1"), false}, {Object(), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(unarchiveForged(c.sentinel) != nullptr, c.accepted)

@@ -32,7 +32,8 @@ TEST(ExceptionUtils, handsTheThrownObjectToTheHandlerOnceAfterTheWorkDoneSoFar) 
     EXPECT_EQ(log, "started;handled NSRangeException;");
     EXPECT_EQ(index, 7) << "the handler must see the thrown subclass object";
 
-    ExceptionUtils::attemptOperation([&] { log += "quiet;"; }, [&](const NSException&) { log += "handled;"; });
+    ExceptionUtils::attemptOperation([&] { log += "quiet;"; },
+                                     [&](const NSException&) { log += "handled;"; });
     EXPECT_EQ(log, "started;handled NSRangeException;quiet;");
 }
 

@@ -9,8 +9,9 @@
 namespace {
 
 TEST(Sync, completionOnTheSameThreadReturnsAtOnce) {
-    EXPECT_EQ(orvane::sync<std::string>([](std::function<void(std::string)> completion) { completion("done"); }),
-              "done");
+    EXPECT_EQ(
+        orvane::sync<std::string>([](std::function<void(std::string)> completion) { completion("done"); }),
+        "done");
 }
 
 TEST(Sync, waitsForACompletionFromAnotherThread) {

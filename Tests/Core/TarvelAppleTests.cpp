@@ -18,7 +18,8 @@ TEST(TarvelAppleReplace, replacesEveryOccurrenceLeftToRightWithoutRescanning) {
         {"abc", "", "x", "abc"},          // an empty target matches nothing
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(tarvelapple::replace(c.text, c.target, c.replacement), c.expected) << c.text << " / " << c.target;
+        EXPECT_EQ(tarvelapple::replace(c.text, c.target, c.replacement), c.expected)
+            << c.text << " / " << c.target;
     }
 }
 
