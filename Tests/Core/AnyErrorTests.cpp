@@ -36,11 +36,6 @@ private:
     std::optional<std::string> suggestion_;
 };
 
-class DerivedNSError : public NSError {
-public:
-    DerivedNSError() : NSError("Derived", 5) {}
-};
-
 TEST(AnyError, forwardsEveryAccessorToTheHeldError) {
     const AnyError explained(ExplainedError("no disk", "free some space"));
     EXPECT_EQ(explained.domain(), "Explained");
@@ -59,9 +54,9 @@ TEST(AnyError, forwardsEveryAccessorToTheHeldError) {
 }
 
 TEST(AnyError, sharesTheHeldErrorWithoutNestingAndKeepsItsDynamicType) {
-    auto derived = std::make_shared<DerivedNSError>();
-    const AnyError once{std::shared_ptr<const orvane::Error>(derived)};
-    EXPECT_EQ(once.errorIf<DerivedNSError>(), derived.get());
+    auto held = std::make_shared<ExplainedError>(std::nullopt, std::nullopt);
+    const AnyError once{std::shared_ptr<const orvane::Error>(held)};
+    EXPECT_EQ(once.errorIf<ExplainedError>(), held.get());
     const AnyError twice(once);
     EXPECT_EQ(twice.errorPointer(), once.errorPointer());
     EXPECT_EQ(twice.errorIf<AnyError>(), nullptr) << "an AnyError never holds another AnyError";
@@ -89,19 +84,14 @@ TEST(AnyError, bridgesToNSErrorWithThreeEntriesMissingTextsAsNull) {
     const NSError bridged(AnyError(ExplainedError("no disk", "free some space")));
     EXPECT_EQ(bridged.domain(), "");
     EXPECT_EQ(bridged.code(), -1);
-    EXPECT_EQ(bridged.userInfo(),
-              (ObjectDictionary{
-                  {std::string(orvane::NSLocalizedDescriptionKey), Object("It went wrong.")},
-                  {std::string(orvane::NSLocalizedFailureReasonErrorKey), Object("no disk")},
-                  {std::string(orvane::NSLocalizedRecoverySuggestionErrorKey), Object("free some space")},
-              }));
+    EXPECT_EQ(bridged.userInfo(), (ObjectDictionary{{"NSLocalizedDescription", "It went wrong."},
+                                                    {"NSLocalizedFailureReason", "no disk"},
+                                                    {"NSLocalizedRecoverySuggestion", "free some space"}}));
 
     const NSError bare(AnyError(ExplainedError(std::nullopt, std::nullopt)));
-    EXPECT_EQ(bare.userInfo(), (ObjectDictionary{
-                                   {std::string(orvane::NSLocalizedDescriptionKey), Object("It went wrong.")},
-                                   {std::string(orvane::NSLocalizedFailureReasonErrorKey), Object()},
-                                   {std::string(orvane::NSLocalizedRecoverySuggestionErrorKey), Object()},
-                               }));
+    EXPECT_EQ(bare.userInfo().size(), 3u);
+    EXPECT_TRUE(bare.userInfo().at("NSLocalizedFailureReason").isNull());
+    EXPECT_TRUE(bare.userInfo().at("NSLocalizedRecoverySuggestion").isNull());
     EXPECT_EQ(bare.failureReason(), std::nullopt);
 }
 
