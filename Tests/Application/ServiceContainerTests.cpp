@@ -94,20 +94,6 @@ TEST(ServiceContainerKeys, areSharedByOptionalAndPlainTypesAndBySameNamedTypes) 
 
 }
 
-TEST(ServiceContainerAdd, keepsTheFirstRegistrationUntilItIsRemoved) {
-    ServiceContainer services;
-    auto firstLogger = std::make_shared<FileLogger>();
-    auto secondLogger = std::make_shared<FileLogger>();
-    services.add<std::shared_ptr<Logger>>(firstLogger);
-    services.add<std::shared_ptr<Logger>>(secondLogger);
-    EXPECT_EQ(services.get<std::shared_ptr<Logger>>()->get(), firstLogger.get());
-    EXPECT_EQ(secondLogger.use_count(), 1);
-
-    services.remove(std::shared_ptr<Logger>());
-    services.add<std::shared_ptr<Logger>>(secondLogger);
-    EXPECT_EQ(services.get<std::shared_ptr<Logger>>()->get(), secondLogger.get());
-}
-
 TEST(ServiceContainerGet, convertsObjectsThroughTheirClassesButNotValuesToObjects) {
     ServiceContainer services;
     auto logger = std::make_shared<RotatingLogger>();

@@ -1,4 +1,3 @@
-#include "Core/AnyError.hpp"
 #include "Core/Result.hpp"
 
 #include "Platform/Foundation/NSError.hpp"
@@ -55,14 +54,6 @@ TEST(ResultRawValue, storesNativeFormsAndTheErrorObject) {
     const auto reference = failure.at("failure").as<std::shared_ptr<NSError>>();
     ASSERT_TRUE(reference.has_value());
     EXPECT_EQ(**reference, sampleError());
-}
-
-TEST(ResultRawValue, anyErrorTravelsInABoxAndKeepsItsInnerError) {
-    using AnyResult = Result<int, orvane::AnyError>;
-    const auto back = AnyResult::fromRawValue(AnyResult::failure(orvane::AnyError(sampleError())).rawValue());
-    ASSERT_TRUE(back && back->isFailure());
-    ASSERT_NE(back->errorIf()->errorIf<NSError>(), nullptr);
-    EXPECT_EQ(*back->errorIf()->errorIf<NSError>(), sampleError());
 }
 
 TEST(ResultRawValue, voidSuccessIsAnEmptyObject) {

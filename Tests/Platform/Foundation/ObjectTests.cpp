@@ -91,12 +91,6 @@ TEST(ObjectConversion, referencesConvertByDynamicType) {
     EXPECT_FALSE(Object().as<std::shared_ptr<Dog>>().has_value());
 }
 
-TEST(ObjectConversion, errorObjectsTravelAsReferences) {
-    const orvane::NSError error("Domain", 7, {{"key", "value"}});
-    EXPECT_EQ(toObject(error).kind(), Object::Kind::reference);
-    EXPECT_EQ(toObject(error).as<orvane::NSError>(), error);
-}
-
 TEST(ObjectConversion, boxesConvertBackOnlyToTheirOwnType) {
     const Object boxed = toObject(Point{1, 2});
     EXPECT_EQ(boxed.kind(), Object::Kind::box);
