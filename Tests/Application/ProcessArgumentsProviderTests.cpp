@@ -11,14 +11,6 @@
 
 using orvane::ProcessArgumentsProvider;
 
-namespace {
-
-std::filesystem::path temporaryPath(const std::string& name) {
-    return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-}
-
-}  // namespace
-
 TEST(ProcessArgumentsProvider, readsThisProcesssCommandLineByDefault) {
     // /proc reports a size of 0 for it: only a read to the end sees the arguments.
     const auto own = ProcessArgumentsProvider().arguments();
@@ -27,7 +19,8 @@ TEST(ProcessArgumentsProvider, readsThisProcesssCommandLineByDefault) {
 }
 
 TEST(ProcessArgumentsProvider, splitsAtNulBytesAndGivesNothingForAnUnreadableFile) {
-    const auto file = temporaryPath("orvane-cmdline");
+    const auto file =
+        std::filesystem::temp_directory_path() / ("orvane-cmdline-" + std::to_string(::getpid()));
     constexpr char terminated[] = "vault\0--name\0\0x y\0\xff\xfe\0";
     std::ofstream(file, std::ios::binary) << std::string(terminated, sizeof terminated - 1);
     EXPECT_EQ(ProcessArgumentsProvider(file).arguments(),

@@ -6,14 +6,6 @@
 
 using orvane::Data;
 
-namespace {
-
-Data bytes(std::string_view text) {
-    return Data(text);
-}
-
-}  // namespace
-
 TEST(Data, base64MatchesTheStandardTestVectors) {
     const std::pair<std::string, const char*> vectors[] = {
         {"", ""},
@@ -26,8 +18,8 @@ TEST(Data, base64MatchesTheStandardTestVectors) {
         {std::string("\0\1\0\xff\0", 5), "AAEA/wA="},
     };
     for (const auto& [plain, encoded] : vectors) {
-        EXPECT_EQ(bytes(plain).base64EncodedString(), encoded) << encoded;
-        EXPECT_EQ(Data::fromBase64(encoded), bytes(plain)) << encoded;
+        EXPECT_EQ(Data(plain).base64EncodedString(), encoded) << encoded;
+        EXPECT_EQ(Data::fromBase64(encoded), Data(plain)) << encoded;
     }
     // No line breaks, however long.
     const Data large(std::string(10'000, 'x'));
@@ -42,39 +34,39 @@ TEST(Data, base64DecodingRejectsMalformedText) {
 }
 
 TEST(Data, comparesAndOrdersByContentEmbeddedNulsIncluded) {
-    EXPECT_EQ(bytes("abc"), bytes("abc"));
-    EXPECT_NE(bytes("abc"), bytes("abd"));
-    EXPECT_NE(bytes("ab"), bytes("abc"));
-    EXPECT_NE(bytes(std::string("a\0b", 3)), bytes(std::string("a\0c", 3)));
-    EXPECT_LT(bytes("ab"), bytes("abc"));
-    EXPECT_LT(bytes("abc"), bytes("abd"));
+    EXPECT_EQ(Data("abc"), Data("abc"));
+    EXPECT_NE(Data("abc"), Data("abd"));
+    EXPECT_NE(Data("ab"), Data("abc"));
+    EXPECT_NE(Data(std::string("a\0b", 3)), Data(std::string("a\0c", 3)));
+    EXPECT_LT(Data("ab"), Data("abc"));
+    EXPECT_LT(Data("abc"), Data("abd"));
     EXPECT_EQ(Data(), Data(""));
-    EXPECT_EQ(std::hash<Data>{}(bytes("one")), std::hash<Data>{}(bytes("one")));
-    EXPECT_EQ(bytes(std::string("\0\1", 2)).toString(), std::string("\0\1", 2));
+    EXPECT_EQ(std::hash<Data>{}(Data("one")), std::hash<Data>{}(Data("one")));
+    EXPECT_EQ(Data(std::string("\0\1", 2)).toString(), std::string("\0\1", 2));
 }
 
 TEST(Data, assignmentAndAppendingKeepEveryByte) {
-    Data original = bytes("secret-long-value");
+    Data original = Data("secret-long-value");
     Data copy = original;
-    copy = bytes("short");
-    EXPECT_EQ(original, bytes("secret-long-value"));
+    copy = Data("short");
+    EXPECT_EQ(original, Data("secret-long-value"));
     copy = std::move(original);
-    EXPECT_EQ(copy, bytes("secret-long-value"));
+    EXPECT_EQ(copy, Data("secret-long-value"));
     Data& self = copy;
     copy = self;
-    EXPECT_EQ(copy, bytes("secret-long-value"));
+    EXPECT_EQ(copy, Data("secret-long-value"));
 
     Data data;
     std::string expected;
     for (int round = 0; round < 200; ++round) {
         const std::string piece = std::to_string(round) + ",";
-        data.append(bytes(piece));
+        data.append(Data(piece));
         expected += piece;
     }
     EXPECT_EQ(data.toString(), expected);
 }
 
 TEST(Data, indexedAccessIsChecked) {
-    EXPECT_EQ(bytes("ab")[1], 'b');
-    EXPECT_THROW((void)bytes("ab")[2], std::out_of_range);
+    EXPECT_EQ(Data("ab")[1], 'b');
+    EXPECT_THROW((void)Data("ab")[2], std::out_of_range);
 }
