@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,23 +14,19 @@ using Completion = orvane::AsyncStepCompletion<int, std::string>;
 using Step = orvane::AsyncStep<int, std::string>;
 using orvane::operator>>;  // two plain lambdas: argument lookup cannot find it
 
-// Steps that note their name in a shared trace, then add or fail at once.
+// Steps that note their name in a shared trace, then at once add the
+// amount or, without one, fail.
 struct Trace {
     std::vector<std::string> names;
     std::vector<StepResult> completed;
 
-    Step adding(std::string name, int amount) {
+    Step adding(std::string name, std::optional<int> amount) {
         return [this, name, amount](int input, Completion completion) {
             names.push_back(name);
-            completion(StepResult::success(input + amount));
+            completion(amount ? StepResult::success(input + *amount) : StepResult::failure(name + " broke"));
         };
     }
-    Step failing(std::string name) {
-        return [this, name](int, Completion completion) {
-            names.push_back(name);
-            completion(StepResult::failure(name + " broke"));
-        };
-    }
+    Step failing(std::string name) { return adding(std::move(name), std::nullopt); }
     Completion completion() {
         return [this](StepResult result) { completed.push_back(std::move(result)); };
     }

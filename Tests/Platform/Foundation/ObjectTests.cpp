@@ -31,14 +31,12 @@ struct Opaque {
 
 }  // namespace
 
-TEST(ObjectConversion, booleansNumbersAndStringsDoNotMix) {
+TEST(ObjectConversion, booleansAndNumbersDoNotMix) {
     EXPECT_EQ(Object(true).as<bool>(), true);
     EXPECT_FALSE(Object(true).as<int>().has_value());
     EXPECT_FALSE(Object(true).as<double>().has_value());
     EXPECT_FALSE(Object(1).as<bool>().has_value());
     EXPECT_FALSE(Object(0.0).as<bool>().has_value());
-    EXPECT_FALSE(Object(42).as<std::string>().has_value());
-    EXPECT_FALSE(Object("42").as<int>().has_value());
 }
 
 TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRangeAndDoublesAnyNumber) {
@@ -144,5 +142,5 @@ TEST(ObjectEquality, referencesUseIsEqualAndBoxesTheirOwnEquality) {
 TEST(ObjectDescription, neverShowsTheBytesOfData) {
     const Object secret(orvane::Data(std::string_view("hunter2")));
     EXPECT_EQ(secret.description(), "<7 bytes>");
-    EXPECT_EQ(Object(ObjectDictionary{{"a", ObjectArray{1, "x"}}}).description(), "{a = (1, \"x\")}");
+    EXPECT_EQ(Object(ObjectDictionary{{"a", ObjectArray{1, secret}}}).description(), "{a = (1, <7 bytes>)}");
 }
