@@ -32,14 +32,6 @@ struct Trace {
     }
 };
 
-// A step that keeps its callbacks to answer later, as a real asynchronous one.
-struct DeferredStep {
-    std::vector<Completion> pending;
-    Step step() {
-        return [this](int, Completion completion) { pending.push_back(std::move(completion)); };
-    }
-};
-
 // A step that adds the value its token holds, keeping the token alive.
 Step holding(std::shared_ptr<int> token) {
     return
@@ -67,43 +59,36 @@ TEST(AsyncStep, firstThatNeverCallsBackNeverCompletes) {
     EXPECT_TRUE(trace.completed.empty());
 }
 
-TEST(AsyncStep, composedStepKeepsBothStepsAlive) {
-    auto firstToken = std::make_shared<int>(1);
-    auto secondToken = std::make_shared<int>(2);
-    const std::weak_ptr<int> firstWatch = firstToken;
-    const std::weak_ptr<int> secondWatch = secondToken;
-    auto composed = std::make_unique<Step>(holding(std::move(firstToken)) >> holding(std::move(secondToken)));
+TEST(AsyncStep, composedStepHoldsBothStepsAndPendingCallbacksHoldSecondAndTheCompletion) {
+    std::vector<Completion> pending;  // the first step answers later, as a real asynchronous one
     Trace trace;
-    (*composed)(0, trace.completion());
-    EXPECT_EQ(trace.completed, std::vector{StepResult::success(3)});
-    EXPECT_FALSE(firstWatch.expired() || secondWatch.expired());
-    composed.reset();
-    EXPECT_TRUE(firstWatch.expired() && secondWatch.expired());
-}
-
-TEST(AsyncStep, pendingCallbacksKeepSecondAndTheirCompletionAlive) {
-    DeferredStep deferred;
-    Trace trace;
+    auto firstToken = std::make_shared<int>(0);
     auto secondToken = std::make_shared<int>(100);
     auto completionToken = std::make_shared<int>(0);
+    const std::weak_ptr<int> firstWatch = firstToken;
     const std::weak_ptr<int> secondWatch = secondToken;
     const std::weak_ptr<int> completionWatch = completionToken;
     {
-        const Step composed = deferred.step() >> holding(std::move(secondToken));
+        const Step composed = Step([&pending, token = std::move(firstToken)](int, Completion completion) {
+                                  pending.push_back(std::move(completion));
+                              }) >>
+                              holding(std::move(secondToken));
+        EXPECT_FALSE(firstWatch.expired() || secondWatch.expired());
         composed(0, [&trace, token = std::move(completionToken)](StepResult result) {
             trace.completed.push_back(std::move(result));
         });
         composed(0, trace.completion());
     }
-    // The composed step is gone; only the pending callbacks hold the rest.
+    // The composed step is gone, the first step with it; the pending callbacks hold the rest.
+    EXPECT_TRUE(firstWatch.expired());
     EXPECT_FALSE(secondWatch.expired() || completionWatch.expired());
 
     // Answered out of order, each call reaches its own completion.
-    deferred.pending.at(1)(StepResult::failure("late"));
-    deferred.pending.at(0)(StepResult::success(20));
+    pending.at(1)(StepResult::failure("late"));
+    pending.at(0)(StepResult::success(20));
     EXPECT_EQ(trace.completed, (std::vector{StepResult::failure("late"), StepResult::success(120)}));
 
-    deferred.pending.clear();
+    pending.clear();
     EXPECT_TRUE(secondWatch.expired() && completionWatch.expired());
 }
 
