@@ -45,18 +45,12 @@ TEST(AsyncStep, runsEachStepOnThePreviousSuccessUntilTheFirstFailure) {
     orvane::compose(trace.failing("c"), trace.adding("d", 1))(0, trace.completion());
     (trace.adding("e", 1) >> trace.failing("f") >> trace.adding("g", 1) >> trace.failing("h"))(
         0, trace.completion());
-    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "e", "f"}));
-    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(22), StepResult::failure("c broke"),
-                                            StepResult::failure("f broke")}));
-}
-
-TEST(AsyncStep, firstThatNeverCallsBackNeverCompletes) {
-    Trace trace;
-    const auto silent = [](int, Completion) {};  // plain lambdas compose as well
-    (silent >> trace.adding("b", 1))(0, trace.completion());
-    (silent >> silent)(0, trace.completion());
-    EXPECT_TRUE(trace.names.empty());
-    EXPECT_TRUE(trace.completed.empty());
+    (twice >> twice)(3, trace.completion());  // plain lambdas compose on either side
+    (twice >> trace.adding("i", 1))(3, trace.completion());
+    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "e", "f", "i"}));
+    EXPECT_EQ(trace.completed,
+              (std::vector{StepResult::success(22), StepResult::failure("c broke"),
+                           StepResult::failure("f broke"), StepResult::success(12), StepResult::success(7)}));
 }
 
 TEST(AsyncStep, composedStepHoldsBothStepsAndPendingCallbacksHoldSecondAndTheCompletion) {

@@ -18,9 +18,7 @@ class Manager : public orvane::NSObject {};
 class Monitor {
 public:
     void networkDidChange(const Notification& notification) {
-        if (notification.userInfo() && notification.userInfo()->contains("status")) {
-            statuses.push_back(notification.userInfo()->at("status").as<int>().value_or(-1));
-        }
+        statuses.push_back(notification.userInfo()->at("status").as<int>().value_or(-1));
     }
     std::vector<int> statuses;
 };

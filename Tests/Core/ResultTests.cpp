@@ -23,7 +23,6 @@ NSError sampleError(std::int64_t code = 7) {
 
 static_assert(orvane::ResultProtocol<Result<int, NSError>>);
 static_assert(orvane::ResultProtocol<VoidResult<NSError>>);
-static_assert(orvane::ResultProtocol<Result<Result<int, int>, std::string>>);
 static_assert(!orvane::ResultProtocol<std::optional<int>>);
 
 TEST(Result, keepsTheCaseAndTheNestedEmptyOptional) {

@@ -42,7 +42,6 @@ TEST(NSError, readsItsTextsFromUserInformation) {
     const NSError plain("Domain", -3);
     EXPECT_EQ(plain.localizedDescription(), "The operation couldn\u2019t be completed. (Domain error -3.)");
     EXPECT_FALSE(plain.failureReason().has_value());
-    EXPECT_FALSE(plain.recoverySuggestion().has_value());
 
     const NSError rich("Domain", 1,
                        {{"NSLocalizedDescription", "Broken"},

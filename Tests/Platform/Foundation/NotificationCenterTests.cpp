@@ -11,7 +11,6 @@
 
 using orvane::Notification;
 using orvane::NotificationCenter;
-using orvane::ObjectDictionary;
 
 namespace {
 
