@@ -70,7 +70,6 @@ TEST(Coordinator, removeDropsEveryOccurrenceByIdentityAndAssignsOnce) {
 
 TEST(Coordinator, hasChildCoordinatorMatchesTheExactClassOfDirectChildrenOnly) {
     CountingCoordinator parent;
-    EXPECT_FALSE(parent.hasChildCoordinator<LoginCoordinator>());
     auto settings = std::make_shared<SettingsCoordinator>();
     settings->add(std::make_shared<LoginCoordinator>());
     parent.children = {nullptr, std::make_shared<TwoFactorLoginCoordinator>(), settings};

@@ -3,16 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <string>
 #include <thread>
 
 namespace {
-
-TEST(Sync, completionOnTheSameThreadReturnsAtOnce) {
-    EXPECT_EQ(
-        orvane::sync<std::string>([](std::function<void(std::string)> completion) { completion("done"); }),
-        "done");
-}
 
 TEST(Sync, waitsForACompletionFromAnotherThread) {
     std::thread worker;
@@ -30,7 +23,7 @@ TEST(Sync, waitsForACompletionFromAnotherThread) {
     worker.join();
 }
 
-TEST(Sync, ignoresCallsAfterTheFirst) {
+TEST(Sync, returnsTheFirstCallMadeOnTheSameThreadAndIgnoresTheRest) {
     std::function<void(int)> kept;
     const int value = orvane::sync<int>([&](std::function<void(int)> completion) {
         kept = completion;

@@ -33,7 +33,7 @@ TEST(Data, base64DecodingRejectsMalformedText) {
     }
 }
 
-TEST(Data, comparesAndOrdersByContentEmbeddedNulsIncluded) {
+TEST(Data, comparesOrdersAndIndexesByContentEmbeddedNulsIncluded) {
     EXPECT_EQ(Data("abc"), Data("abc"));
     EXPECT_NE(Data("abc"), Data("abd"));
     EXPECT_NE(Data("ab"), Data("abc"));
@@ -43,6 +43,8 @@ TEST(Data, comparesAndOrdersByContentEmbeddedNulsIncluded) {
     EXPECT_EQ(Data(), Data(""));
     EXPECT_EQ(std::hash<Data>{}(Data("one")), std::hash<Data>{}(Data("one")));
     EXPECT_EQ(Data(std::string("\0\1", 2)).toString(), std::string("\0\1", 2));
+    EXPECT_EQ(Data("ab")[1], 'b');
+    EXPECT_THROW((void)Data("ab")[2], std::out_of_range);
 }
 
 TEST(Data, assignmentAndAppendingKeepEveryByte) {
@@ -64,9 +66,4 @@ TEST(Data, assignmentAndAppendingKeepEveryByte) {
         expected += piece;
     }
     EXPECT_EQ(data.toString(), expected);
-}
-
-TEST(Data, indexedAccessIsChecked) {
-    EXPECT_EQ(Data("ab")[1], 'b');
-    EXPECT_THROW((void)Data("ab")[2], std::out_of_range);
 }
