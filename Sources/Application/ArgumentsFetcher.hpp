@@ -11,8 +11,9 @@
 //     match counts.
 //   - contains(argument, withValue): whether retrieveValue(argument) gives a
 //     value equal to withValue without regard to letter case.
-// Letter case is compared by ASCII lower-casing, the same in every locale;
-// letters beyond ASCII are compared as they are.
+// Letter case is compared by the Unicode lower-case mapping of each
+// character, the same in every locale ("--ÉMOJI" matches "--émoji"); text that
+// is not UTF-8 has only its ASCII letters mapped.
 //
 // The fetcher holds its provider for its lifetime and asks it once per query.
 //

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,118 +14,75 @@ using Completion = orvane::AsyncStepCompletion<int, std::string>;
 using Step = orvane::AsyncStep<int, std::string>;
 using orvane::operator>>;  // two plain lambdas: argument lookup cannot find it
 
-// Steps that note their name in a shared trace, then add or fail at once.
+// Steps that note their name in a shared trace, then at once add the
+// amount or, without one, fail.
 struct Trace {
     std::vector<std::string> names;
     std::vector<StepResult> completed;
 
-    Step adding(std::string name, int amount) {
+    Step adding(std::string name, std::optional<int> amount) {
         return [this, name, amount](int input, Completion completion) {
             names.push_back(name);
-            completion(StepResult::success(input + amount));
+            completion(amount ? StepResult::success(input + *amount) : StepResult::failure(name + " broke"));
         };
     }
-    Step failing(std::string name) {
-        return [this, name](int, Completion completion) {
-            names.push_back(name);
-            completion(StepResult::failure(name + " broke"));
-        };
-    }
+    Step failing(std::string name) { return adding(std::move(name), std::nullopt); }
     Completion completion() {
         return [this](StepResult result) { completed.push_back(std::move(result)); };
     }
 };
 
-// A step that keeps its callbacks to answer later, as a real asynchronous one.
-struct DeferredStep {
-    std::vector<Completion> pending;
-    Step step() {
-        return [this](int, Completion completion) { pending.push_back(std::move(completion)); };
-    }
-};
+// A step that adds the value its token holds, keeping the token alive.
+Step holding(std::shared_ptr<int> token) {
+    return
+        [token = std::move(token)](int input, Completion done) { done(StepResult::success(input + *token)); };
+}
 
-TEST(AsyncStep, successRunsSecondOnTheValueAndReturnsItsResult) {
+TEST(AsyncStep, runsEachStepOnThePreviousSuccessUntilTheFirstFailure) {
     Trace trace;
-    orvane::compose(trace.adding("a", 1), trace.adding("b", 10))(5, trace.completion());
-    (trace.adding("c", 1) >> trace.failing("d"))(5, trace.completion());
     const auto twice = [](int input, Completion done) { done(StepResult::success(input * 2)); };
-    (trace.adding("e", 1) >> twice >> twice)(1, trace.completion());
-    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(16), StepResult::failure("d broke"),
-                                            StepResult::success(8)}));
-}
-
-TEST(AsyncStep, firstFailureSkipsSecondAndCompletesOnceWithThatError) {
-    Trace trace;
-    (trace.failing("a") >> trace.adding("b", 1))(0, trace.completion());
-    EXPECT_EQ(trace.names, std::vector<std::string>{"a"});
-    EXPECT_EQ(trace.completed, std::vector{StepResult::failure("a broke")});
-}
-
-TEST(AsyncStep, firstThatNeverCallsBackNeverCompletes) {
-    Trace trace;
-    const auto silent = [](int, Completion) {};  // plain lambdas compose as well
-    (silent >> trace.adding("b", 1))(0, trace.completion());
-    (silent >> silent)(0, trace.completion());
-    EXPECT_TRUE(trace.names.empty());
-    EXPECT_TRUE(trace.completed.empty());
-}
-
-TEST(AsyncStep, chainsRunInOrderUntilTheFirstFailure) {
-    Trace trace;
-    (trace.adding("a", 1) >> trace.adding("b", 10) >> trace.adding("c", 100))(0, trace.completion());
-    (trace.adding("d", 1) >> trace.failing("e") >> trace.adding("f", 1) >> trace.failing("g"))(
+    (trace.adding("a", 1) >> twice >> trace.adding("b", 10))(5, trace.completion());
+    orvane::compose(trace.failing("c"), trace.adding("d", 1))(0, trace.completion());
+    (trace.adding("e", 1) >> trace.failing("f") >> trace.adding("g", 1) >> trace.failing("h"))(
         0, trace.completion());
-    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(trace.completed, (std::vector{StepResult::success(111), StepResult::failure("e broke")}));
+    (twice >> twice)(3, trace.completion());  // plain lambdas compose on either side
+    (twice >> trace.adding("i", 1))(3, trace.completion());
+    EXPECT_EQ(trace.names, (std::vector<std::string>{"a", "b", "c", "e", "f", "i"}));
+    EXPECT_EQ(trace.completed,
+              (std::vector{StepResult::success(22), StepResult::failure("c broke"),
+                           StepResult::failure("f broke"), StepResult::success(12), StepResult::success(7)}));
 }
 
-TEST(AsyncStep, composedStepKeepsBothStepsAlive) {
-    auto firstToken = std::make_shared<int>(1);
-    auto secondToken = std::make_shared<int>(2);
-    const std::weak_ptr<int> firstWatch = firstToken;
-    const std::weak_ptr<int> secondWatch = secondToken;
-    auto composed = std::make_unique<Step>(Step([token = std::move(firstToken)](int input, Completion done) {
-                                               done(StepResult::success(input + *token));
-                                           }) >>
-                                           Step([token = std::move(secondToken)](int input, Completion done) {
-                                               done(StepResult::success(input + *token));
-                                           }));
-
+TEST(AsyncStep, composedStepHoldsBothStepsAndPendingCallbacksHoldSecondAndTheCompletion) {
+    std::vector<Completion> pending;  // the first step answers later, as a real asynchronous one
     Trace trace;
-    (*composed)(0, trace.completion());
-    EXPECT_EQ(trace.completed, std::vector{StepResult::success(3)});
-    EXPECT_FALSE(firstWatch.expired() || secondWatch.expired());
-    composed.reset();
-    EXPECT_TRUE(firstWatch.expired() && secondWatch.expired());
-}
-
-TEST(AsyncStep, pendingCallbacksKeepSecondAndTheirCompletionAlive) {
-    DeferredStep deferred;
-    Trace trace;
+    auto firstToken = std::make_shared<int>(0);
     auto secondToken = std::make_shared<int>(100);
     auto completionToken = std::make_shared<int>(0);
+    const std::weak_ptr<int> firstWatch = firstToken;
     const std::weak_ptr<int> secondWatch = secondToken;
     const std::weak_ptr<int> completionWatch = completionToken;
     {
-        const Step composed =
-            deferred.step() >> Step([token = std::move(secondToken)](int input, Completion done) {
-                done(StepResult::success(input + *token));
-            });
+        const Step composed = Step([&pending, token = std::move(firstToken)](int, Completion completion) {
+                                  pending.push_back(std::move(completion));
+                              }) >>
+                              holding(std::move(secondToken));
+        EXPECT_FALSE(firstWatch.expired() || secondWatch.expired());
         composed(0, [&trace, token = std::move(completionToken)](StepResult result) {
             trace.completed.push_back(std::move(result));
         });
         composed(0, trace.completion());
     }
-    // The composed step is gone; only the pending callbacks hold the rest.
+    // The composed step is gone, the first step with it; the pending callbacks hold the rest.
+    EXPECT_TRUE(firstWatch.expired());
     EXPECT_FALSE(secondWatch.expired() || completionWatch.expired());
 
     // Answered out of order, each call reaches its own completion.
-    deferred.pending.at(1)(StepResult::failure("late"));
-    deferred.pending.at(0)(StepResult::success(20));
+    pending.at(1)(StepResult::failure("late"));
+    pending.at(0)(StepResult::success(20));
     EXPECT_EQ(trace.completed, (std::vector{StepResult::failure("late"), StepResult::success(120)}));
 
-    deferred.pending.clear();
+    pending.clear();
     EXPECT_TRUE(secondWatch.expired() && completionWatch.expired());
 }
 

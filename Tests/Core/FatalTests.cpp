@@ -4,7 +4,6 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -15,12 +14,9 @@ bool killedBySignal(int status) {
     return WIFSIGNALED(status);
 }
 
-TEST(FatalDeathTest, reportsTheMessageFileAndLine) {
+TEST(FatalDeathTest, reportsTheMessageFileAndLineDefaultingToErrorAndTheCallersPlace) {
     EXPECT_EXIT(orvane::fatal([] { return std::string("vault lost"); }, "Vault.cpp", 12), killedBySignal,
                 "Fatal error: vault lost: file Vault.cpp, line 12");
-}
-
-TEST(FatalDeathTest, defaultsToErrorAndTheCallersPlace) {
     // The line of the call below, as __LINE__ gives it.
     const std::string expected =
         "Fatal error: Error: file .*FatalTests\\.cpp, line " + std::to_string(__LINE__ + 1);

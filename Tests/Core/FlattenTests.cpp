@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
-using orvane::AnyError;
 using orvane::NSError;
 using orvane::Result;
 
@@ -17,37 +14,17 @@ enum class OuterFault { timeout };
 using Inner = Result<int, NSError>;
 using Nested = Result<Inner, OuterFault>;
 
-TEST(Flatten, successOfSuccessGivesTheValue) {
-    const Result<int, AnyError> flat = orvane::flatten(Nested::success(Inner::success(12)));
-    ASSERT_TRUE(flat.isSuccess());
-    EXPECT_EQ(*flat.valueIf(), 12);
-}
+TEST(Flatten, givesTheInnerValueOrWrapsWhicheverErrorCame) {
+    EXPECT_EQ(orvane::flatten(Nested::success(Inner::success(12))).value(), 12);
 
-TEST(Flatten, innerFailureIsWrapped) {
     const NSError inner("Inner", 3);
-    const auto flat = orvane::flatten(Nested::success(Inner::failure(inner)));
-    ASSERT_TRUE(flat.isFailure());
-    ASSERT_NE(flat.errorIf()->errorIf<NSError>(), nullptr);
-    EXPECT_EQ(*flat.errorIf()->errorIf<NSError>(), inner);
-}
+    const auto innerFailure = orvane::flatten(Nested::success(Inner::failure(inner)));
+    ASSERT_TRUE(innerFailure.isFailure());
+    EXPECT_EQ(innerFailure.errorIf()->errorPointer()->domain(), "Inner");
 
-TEST(Flatten, outerFailureIsWrapped) {
-    const auto flat = orvane::flatten(Nested::failure(OuterFault::timeout));
-    ASSERT_TRUE(flat.isFailure());
-    ASSERT_NE(flat.errorIf()->errorIf<OuterFault>(), nullptr);
-    EXPECT_EQ(flat.errorIf()->errorIf<NSError>(), nullptr);
-}
-
-TEST(Flatten, anAnyErrorIsNotWrappedAgain) {
-    const AnyError inner(NSError("Inner", 1));
-    using AnyInner = Result<std::string, AnyError>;
-    const auto fromInner = orvane::flatten(Result<AnyInner, NSError>::success(AnyInner::failure(inner)));
-    ASSERT_TRUE(fromInner.isFailure());
-    EXPECT_EQ(fromInner.errorIf()->errorPointer(), inner.errorPointer());
-
-    const auto fromOuter = orvane::flatten(Result<Inner, AnyError>::failure(inner));
-    ASSERT_TRUE(fromOuter.isFailure());
-    EXPECT_EQ(fromOuter.errorIf()->errorPointer(), inner.errorPointer());
+    const auto outerFailure = orvane::flatten(Nested::failure(OuterFault::timeout));
+    ASSERT_TRUE(outerFailure.isFailure());
+    EXPECT_NE(outerFailure.errorIf()->errorIf<OuterFault>(), nullptr);
 }
 
 TEST(Flatten, voidInnerResults) {

@@ -1,5 +1,6 @@
 #include "Platform/Foundation/Object.hpp"
 
+#include <cmath>
 #include <sstream>
 
 namespace orvane {
@@ -40,13 +41,28 @@ std::optional<double> Object::numberValue() const noexcept {
     return std::nullopt;
 }
 
+namespace {
+
+// Exact: beyond 2^53 a double cannot hold every integer, and long double is no
+// wider than double on some targets, so neither side is converted lossily.
+bool integerEqualsReal(std::int64_t integer, double real) {
+    // [-2^63, 2^63) is the int64 range; NaN fails both comparisons.
+    constexpr double beyond = 9223372036854775808.0;
+    if (!(real >= -beyond && real < beyond) || real != std::trunc(real)) {
+        return false;
+    }
+    return static_cast<std::int64_t>(real) == integer;
+}
+
+}  // namespace
+
 bool operator==(const Object& lhs, const Object& rhs) {
     // Integers and doubles compare by value, as number objects do.
     if (const auto* integer = lhs.integerIf(); integer && rhs.realIf()) {
-        return static_cast<long double>(*integer) == static_cast<long double>(*rhs.realIf());
+        return integerEqualsReal(*integer, *rhs.realIf());
     }
     if (const auto* real = lhs.realIf(); real && rhs.integerIf()) {
-        return static_cast<long double>(*real) == static_cast<long double>(*rhs.integerIf());
+        return integerEqualsReal(*rhs.integerIf(), *real);
     }
     if (const auto* large = lhs.unsignedIf(); large && rhs.realIf()) {
         return static_cast<long double>(*large) == static_cast<long double>(*rhs.realIf());

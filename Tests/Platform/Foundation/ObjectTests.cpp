@@ -6,7 +6,6 @@
 #include <cmath>
 #include <limits>
 #include <map>
-#include <utility>
 #include <vector>
 
 using orvane::Object;
@@ -39,13 +38,7 @@ TEST(ObjectConversion, booleansAndNumbersDoNotMix) {
     EXPECT_FALSE(Object(0.0).as<bool>().has_value());
 }
 
-TEST(ObjectConversion, stringsAndNumbersDoNotMix) {
-    EXPECT_FALSE(Object(42).as<std::string>().has_value());
-    EXPECT_FALSE(Object("42").as<int>().has_value());
-    EXPECT_EQ(Object("42").as<std::string>(), "42");
-}
-
-TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRange) {
+TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRangeAndDoublesAnyNumber) {
     EXPECT_EQ(Object(300).as<int>(), 300);
     EXPECT_FALSE(Object(300).as<std::int8_t>().has_value());
     EXPECT_FALSE(Object(-1).as<unsigned>().has_value());
@@ -58,9 +51,6 @@ TEST(ObjectConversion, integersAcceptOnlyIntegralValuesInRange) {
     EXPECT_EQ(Object(-9223372036854775808.0).as<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(Object(std::numeric_limits<std::int64_t>::max()).as<std::int64_t>(),
               std::numeric_limits<std::int64_t>::max());
-}
-
-TEST(ObjectConversion, doublesAcceptIntegersAndDoubles) {
     EXPECT_EQ(Object(2).as<double>(), 2.0);
     EXPECT_EQ(Object(2.5).as<float>(), 2.5f);
 }
@@ -70,23 +60,18 @@ TEST(ObjectConversion, containersConvertElementByElement) {
     EXPECT_EQ(list.as<std::vector<int>>(), (std::vector<int>{1, 2, 3}));
     EXPECT_FALSE(list.as<std::vector<std::string>>().has_value());
 
-    const Object mixed(ObjectArray{1, "two"});
-    EXPECT_FALSE(mixed.as<std::vector<int>>().has_value());
-    EXPECT_EQ(mixed.as<ObjectArray>()->size(), 2u);
+    EXPECT_FALSE(Object(ObjectArray{1, "two"}).as<std::vector<int>>().has_value());
 
     const Object map = toObject(std::map<std::string, std::string>{{"a", "x"}, {"b", "y"}});
     EXPECT_EQ((map.as<std::map<std::string, std::string>>()),
               (std::map<std::string, std::string>{{"a", "x"}, {"b", "y"}}));
     EXPECT_FALSE((map.as<std::map<std::string, int>>().has_value()));
-    EXPECT_FALSE(map.as<ObjectArray>().has_value());
 }
 
 TEST(ObjectConversion, optionalsMapToTheNullObject) {
     EXPECT_TRUE(toObject(std::optional<int>{}).isNull());
     EXPECT_EQ(toObject(std::optional<int>{5}).as<int>(), 5);
-    const auto fromNull = Object().as<std::optional<int>>();
-    ASSERT_TRUE(fromNull.has_value());
-    EXPECT_FALSE(fromNull->has_value());
+    EXPECT_EQ(Object().as<std::optional<int>>(), std::optional<std::optional<int>>(std::optional<int>()));
     EXPECT_FALSE(Object("x").as<std::optional<int>>().has_value());
 }
 
@@ -100,21 +85,11 @@ TEST(ObjectConversion, referencesConvertByDynamicType) {
     EXPECT_FALSE(Object().as<std::shared_ptr<Dog>>().has_value());
 }
 
-TEST(ObjectConversion, errorObjectsTravelAsReferences) {
-    const orvane::NSError error("Domain", 7, {{"key", "value"}});
-    const Object object = toObject(error);
-    EXPECT_EQ(object.kind(), Object::Kind::reference);
-    const auto back = object.as<orvane::NSError>();
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, error);
-}
-
 TEST(ObjectConversion, boxesConvertBackOnlyToTheirOwnType) {
     const Object boxed = toObject(Point{1, 2});
     EXPECT_EQ(boxed.kind(), Object::Kind::box);
     EXPECT_EQ(boxed.as<Point>(), (Point{1, 2}));
     EXPECT_FALSE(boxed.as<Opaque>().has_value());
-    EXPECT_FALSE(boxed.as<int>().has_value());
     EXPECT_FALSE(boxed.as<std::string>().has_value());
     EXPECT_FALSE(Object(1).as<Point>().has_value());
     // An explicitly boxed string is a box, not a string object.
@@ -136,13 +111,13 @@ TEST(ObjectEquality, numbersCompareByValueButBooleansStandApart) {
     EXPECT_NE(Object(twoTo53 + 1), Object(9007199254740992.0));
     EXPECT_NE(Object(9007199254740992.0), Object(twoTo53 + 1));
     EXPECT_NE(Object(std::numeric_limits<std::int64_t>::max()), Object(9223372036854775808.0));
+    EXPECT_EQ(Object(std::numeric_limits<std::int64_t>::min()), Object(-9223372036854775808.0));
+    EXPECT_NE(Object(0), Object(std::nan("")));
 }
 
 TEST(ObjectEquality, containersCompareDeeply) {
     EXPECT_EQ(Object(ObjectArray{1, "a", ObjectDictionary{{"k", 2.0}}}),
               Object(ObjectArray{1.0, "a", ObjectDictionary{{"k", 2}}}));
-    EXPECT_NE(Object(ObjectArray{1, 2}), Object(ObjectArray{2, 1}));
-    EXPECT_NE(Object(ObjectDictionary{{"a", 1}}), Object(ObjectDictionary{{"b", 1}}));
 }
 
 TEST(ObjectEquality, referencesUseIsEqualAndBoxesTheirOwnEquality) {
@@ -160,16 +135,8 @@ TEST(ObjectEquality, referencesUseIsEqualAndBoxesTheirOwnEquality) {
     EXPECT_NE(toObject(Opaque{1}), toObject(Opaque{1}));
 }
 
-TEST(ObjectNumbers, numberValueCoversEveryNumberKind) {
-    EXPECT_EQ(Object(true).numberValue(), 1.0);
-    EXPECT_EQ(Object(2).numberValue(), 2.0);
-    EXPECT_EQ(Object(2.5).numberValue(), 2.5);
-    EXPECT_FALSE(Object("1").numberValue().has_value());
-    EXPECT_FALSE(Object().isNumber());
-}
-
 TEST(ObjectDescription, neverShowsTheBytesOfData) {
     const Object secret(orvane::Data(std::string_view("hunter2")));
     EXPECT_EQ(secret.description(), "<7 bytes>");
-    EXPECT_EQ(Object(ObjectDictionary{{"a", ObjectArray{1, "x"}}}).description(), "{a = (1, \"x\")}");
+    EXPECT_EQ(Object(ObjectDictionary{{"a", ObjectArray{1, secret}}}).description(), "{a = (1, <7 bytes>)}");
 }

