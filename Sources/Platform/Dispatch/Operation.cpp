@@ -95,7 +95,7 @@ void Operation::notify(std::string_view key, Change change) {
     }
     if (change == Change::did) {
         if (QueueLink* const link = queueLinkRaw_.load(std::memory_order_acquire)) {
-            link->didChange(key);
+            link->didChange(*this, key);
         }
     }
 }

@@ -69,7 +69,20 @@ private:
     // notifications, after the observers, without an observer of its own.
     struct QueueLink {
         virtual ~QueueLink() = default;
-        virtual void didChange(std::string_view key) = 0;
+        virtual void didChange(Operation& operation, std::string_view key) = 0;
+    };
+    // The holding queue's bookkeeping, kept here so that adding an operation
+    // allocates nothing. Guarded by that queue's lock.
+    struct QueueEntry {
+        std::shared_ptr<Operation> self;  // the queue's reference, while listed
+        Operation* previous = nullptr;    // neighbours in the queue's list, in the order added
+        Operation* next = nullptr;
+        Operation* previousCandidate = nullptr;  // neighbours among those that may be startable
+        Operation* nextCandidate = nullptr;
+        std::uint64_t id = 0;
+        enum class Offer : std::uint8_t { none, waiting, reading } offer = Offer::none;
+        bool started = false;
+        bool recheck = false;  // readiness changed while it was being read
     };
 
     void notify(std::string_view key, Change change);
@@ -77,6 +90,7 @@ private:
     std::atomic<bool> queued_{false};       // added to a queue (at most once)
     std::shared_ptr<QueueLink> queueLink_;  // written once, before queueLinkRaw_ is published
     std::atomic<QueueLink*> queueLinkRaw_{nullptr};
+    QueueEntry queueEntry_;
     std::atomic<bool> hasObservers_{false};
 
     std::atomic<bool> cancelled_{false};
