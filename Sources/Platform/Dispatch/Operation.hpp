@@ -40,7 +40,7 @@ public:
     Operation() = default;
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
-    virtual ~Operation() = default;
+    virtual ~Operation();
 
     // Readiness of the base class: true (this stand-in has no dependencies).
     virtual bool isReady() const { return true; }
@@ -87,18 +87,20 @@ private:
 
     void notify(std::string_view key, Change change);
 
-    std::atomic<bool> queued_{false};       // added to a queue (at most once)
-    std::shared_ptr<QueueLink> queueLink_;  // written once, before queueLinkRaw_ is published
+    // Set once, by the add that claims the operation; a second add finds it
+    // set and fails.
     std::atomic<QueueLink*> queueLinkRaw_{nullptr};
+    std::shared_ptr<QueueLink> queueLink_;  // owns it; written once, by that add
     QueueEntry queueEntry_;
     std::atomic<bool> hasObservers_{false};
 
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> executing_{false};
     std::atomic<bool> finished_{false};
-    std::mutex observersMutex_;
-    std::vector<std::pair<ObserverToken, std::shared_ptr<const Observer>>> observers_;
-    ObserverToken nextToken_ = 1;
+    // Made by the first addObserver and kept until the operation is
+    // destroyed: most operations are never observed, and stay smaller.
+    struct Observers;
+    std::atomic<Observers*> observers_{nullptr};
 };
 
 }  // namespace orvane

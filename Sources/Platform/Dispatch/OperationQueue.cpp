@@ -36,20 +36,22 @@ namespace {
 
 thread_local std::weak_ptr<OperationQueue> currentQueue;
 
-// The operation this thread is running for a queue.
-thread_local const Operation* runningOperation = nullptr;
+// What this thread is running for a queue: the operation, where the pass
+// that its finish runs may leave the next one so that this thread runs it at
+// once, and whether that finish has been handled. One plain thread-local
+// (internal, constant-initialised), so reaching it costs little per operation.
+struct RunningHere {
+    const Operation* operation = nullptr;
+    std::shared_ptr<Operation>* next = nullptr;
+    bool finished = false;
+};
+thread_local RunningHere running;
 
 }  // namespace
 
 struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_this<OperationQueue::State> {
     using Entry = Operation::QueueEntry;
     using Offer = Entry::Offer;
-
-    // Where the pass that the running operation's finish runs may leave the
-    // next one, so that this thread runs it at once.
-    static inline thread_local std::shared_ptr<Operation>* nextOnThisThread = nullptr;
-    // Whether the finish of the operation this thread runs has been handled.
-    static inline thread_local bool runningFinished = false;
 
     std::weak_ptr<OperationQueue> queue;
     mutable std::mutex mutex;
@@ -163,10 +165,10 @@ struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_thi
         }
         released = unlistLocked(operation);
         const bool wake = waiterMayBeDoneLocked();
-        if (released.get() == runningOperation) {
+        if (released.get() == running.operation) {
             // run() still holds it, and the next operation may run on this thread.
-            runningFinished = true;
-            scheduleLocked(nextOnThisThread, lock);
+            running.finished = true;
+            scheduleLocked(running.next, lock);
             if (lock.owns_lock()) {
                 lock.unlock();
             }
@@ -309,28 +311,21 @@ struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_thi
     // Runs the operation, then each next one its finish hands to this thread.
     void run(std::shared_ptr<Operation> operation) {
         auto previousQueue = std::exchange(currentQueue, queue);
-        const Operation* const previousOperation = runningOperation;
-        std::shared_ptr<Operation>* const previousNext = nextOnThisThread;
-        const bool previousFinished = runningFinished;
+        const RunningHere previous = running;
         while (operation) {
             std::shared_ptr<Operation> next;
-            runningOperation = operation.get();
-            nextOnThisThread = &next;
-            runningFinished = false;
+            running = {operation.get(), &next, false};
             if (!operation->isFinished()) {
                 operation->start();
             }
             // Covers operations that finish without announcing it.
-            if (!runningFinished && operation->isFinished()) {
+            if (!running.finished && operation->isFinished()) {
                 finish(*operation);
             }
-            runningOperation = nullptr;  // a late finish from elsewhere must not use `next`
-            nextOnThisThread = nullptr;
+            running = {};  // a late finish from elsewhere must not use `next`
             operation = std::move(next);
         }
-        runningOperation = previousOperation;
-        nextOnThisThread = previousNext;
-        runningFinished = previousFinished;
+        running = previous;
         currentQueue = std::move(previousQueue);
     }
 
@@ -367,13 +362,13 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
     if (!operation) {
         return;
     }
-    if (operation->queued_.exchange(true)) {
+    Operation& added = *operation;
+    Operation::QueueLink* unclaimed = nullptr;
+    if (!added.queueLinkRaw_.compare_exchange_strong(unclaimed, state_.get(), std::memory_order_acq_rel)) {
         // As the platform's queue does: an operation runs in one queue, once.
         throw NSException("NSInvalidArgumentException", "operation is already enqueued on a queue");
     }
-    Operation& added = *operation;
     added.queueLink_ = state_;
-    added.queueLinkRaw_.store(state_.get(), std::memory_order_release);
     {
         const std::lock_guard lock(state_->mutex);
         added.queueEntry_.id = ++state_->lastId;
