@@ -25,6 +25,7 @@
 #include "Platform/Dispatch/WorkerPool.hpp"
 #include "Platform/Foundation/NSException.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <set>
@@ -238,14 +239,17 @@ struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_thi
             // this thread to run next, and nothing else to do.
             const bool onlyNext =
                 toDrop.empty() && (toStart.empty() || (toStart.size() == 1 && next != nullptr && *next == nullptr));
-            if (onlyNext && !more && !scheduleAgain) {
+            // The batch is the pass's until `scheduling` is cleared, so it is
+            // emptied here under the lock; that is safe only when the list
+            // still holds every operation left in it (none is released).
+            if (onlyNext && !more && !scheduleAgain && batchHeldByListLocked()) {
                 if (!toStart.empty()) {
                     *next = std::move(toStart.front());
                     toStart.clear();
                 }
+                batch.clear();
                 scheduling = false;
                 lock.unlock();
-                batch.clear();  // may release operations: not under the lock
                 return;
             }
             lock.unlock();
@@ -271,6 +275,11 @@ struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_thi
                 return;
             }
         }
+    }
+
+    bool batchHeldByListLocked() const {
+        return std::all_of(batch.begin(), batch.end(),
+                           [](const auto& operation) { return operation == nullptr || listed(*operation); });
     }
 
     // Sorts the round's batch by the flags read; false when all that is left
