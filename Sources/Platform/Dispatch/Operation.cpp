@@ -1,15 +1,18 @@
 #include "Platform/Dispatch/Operation.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace orvane {
 
 bool Operation::isExecuting() const {
-    return executing_.load();
+    return executing_.load(std::memory_order_acquire);
 }
 
 bool Operation::isFinished() const {
-    return finished_.load();
+    return finished_.load(std::memory_order_acquire);
 }
 
 void Operation::cancel() {
@@ -21,50 +24,75 @@ void Operation::cancel() {
     didChangeValue("isCancelled");
 }
 
+// The flags are stored with release and read with acquire: what start() did
+// before a change is seen by whoever sees the change, without a full fence
+// per store.
 void Operation::start() {
-    if (executing_.load() || finished_.load()) {
+    if (executing_.load(std::memory_order_acquire) || finished_.load(std::memory_order_acquire)) {
         return;  // an operation runs at most once
     }
     if (isCancelled()) {
         willChangeValue("isFinished");
-        finished_.store(true);
+        finished_.store(true, std::memory_order_release);
         didChangeValue("isFinished");
         return;
     }
     willChangeValue("isExecuting");
-    executing_.store(true);
+    executing_.store(true, std::memory_order_release);
     didChangeValue("isExecuting");
 
     main();
 
     willChangeValue("isFinished");
     willChangeValue("isExecuting");
-    executing_.store(false);
-    finished_.store(true);
+    executing_.store(false, std::memory_order_release);
+    finished_.store(true, std::memory_order_release);
     didChangeValue("isExecuting");
     didChangeValue("isFinished");
+}
+
+struct Operation::Observers {
+    std::mutex mutex;
+    std::vector<std::pair<ObserverToken, std::shared_ptr<const Observer>>> list;
+    ObserverToken nextToken = 1;
+};
+
+Operation::~Operation() {
+    delete observers_.load(std::memory_order_acquire);
 }
 
 Operation::ObserverToken Operation::addObserver(Observer observer) {
     if (!observer) {
         return 0;
     }
-    const std::lock_guard lock(observersMutex_);
-    const ObserverToken token = nextToken_++;
-    observers_.emplace_back(token, std::make_shared<const Observer>(std::move(observer)));
+    Observers* observers = observers_.load(std::memory_order_acquire);
+    if (observers == nullptr) {
+        auto made = std::make_unique<Observers>();
+        if (observers_.compare_exchange_strong(observers, made.get(), std::memory_order_acq_rel)) {
+            observers = made.release();
+        }  // else another thread made them first: `observers` holds theirs
+    }
+    const std::lock_guard lock(observers->mutex);
+    const ObserverToken token = observers->nextToken++;
+    observers->list.emplace_back(token, std::make_shared<const Observer>(std::move(observer)));
     hasObservers_.store(true);
     return token;
 }
 
 void Operation::removeObserver(ObserverToken token) {
+    Observers* const observers = observers_.load(std::memory_order_acquire);
+    if (observers == nullptr) {
+        return;
+    }
     std::shared_ptr<const Observer> removed;  // released after the lock
-    const std::lock_guard lock(observersMutex_);
-    const auto found = std::find_if(observers_.begin(), observers_.end(),
-                                    [token](const auto& entry) { return entry.first == token; });
-    if (found != observers_.end()) {
+    const std::lock_guard lock(observers->mutex);
+    auto& list = observers->list;
+    const auto found =
+        std::find_if(list.begin(), list.end(), [token](const auto& entry) { return entry.first == token; });
+    if (found != list.end()) {
         removed = std::move(found->second);
-        observers_.erase(found);
-        hasObservers_.store(!observers_.empty());
+        list.erase(found);
+        hasObservers_.store(!list.empty());
     }
 }
 
@@ -81,11 +109,12 @@ void Operation::didChangeValue(std::string_view key) {
 // get it.
 void Operation::notify(std::string_view key, Change change) {
     if (hasObservers_.load()) {
+        Observers& all = *observers_.load(std::memory_order_acquire);  // made before hasObservers_ was set
         std::vector<std::shared_ptr<const Observer>> observers;
         {
-            const std::lock_guard lock(observersMutex_);
-            observers.reserve(observers_.size());
-            for (const auto& entry : observers_) {
+            const std::lock_guard lock(all.mutex);
+            observers.reserve(all.list.size());
+            for (const auto& entry : all.list) {
                 observers.push_back(entry.second);
             }
         }
@@ -95,7 +124,7 @@ void Operation::notify(std::string_view key, Change change) {
     }
     if (change == Change::did) {
         if (QueueLink* const link = queueLinkRaw_.load(std::memory_order_acquire)) {
-            link->didChange(key);
+            link->didChange(*this, key);
         }
     }
 }

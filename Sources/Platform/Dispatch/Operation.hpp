@@ -40,7 +40,7 @@ public:
     Operation() = default;
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
-    virtual ~Operation() = default;
+    virtual ~Operation();
 
     // Readiness of the base class: true (this stand-in has no dependencies).
     virtual bool isReady() const { return true; }
@@ -69,22 +69,38 @@ private:
     // notifications, after the observers, without an observer of its own.
     struct QueueLink {
         virtual ~QueueLink() = default;
-        virtual void didChange(std::string_view key) = 0;
+        virtual void didChange(Operation& operation, std::string_view key) = 0;
+    };
+    // The holding queue's bookkeeping, kept here so that adding an operation
+    // allocates nothing. Guarded by that queue's lock.
+    struct QueueEntry {
+        std::shared_ptr<Operation> self;  // the queue's reference, while listed
+        Operation* previous = nullptr;    // neighbours in the queue's list, in the order added
+        Operation* next = nullptr;
+        Operation* previousCandidate = nullptr;  // neighbours among those that may be startable
+        Operation* nextCandidate = nullptr;
+        std::uint64_t id = 0;
+        enum class Offer : std::uint8_t { none, waiting, reading } offer = Offer::none;
+        bool started = false;
+        bool recheck = false;  // readiness changed while it was being read
     };
 
     void notify(std::string_view key, Change change);
 
-    std::atomic<bool> queued_{false};       // added to a queue (at most once)
-    std::shared_ptr<QueueLink> queueLink_;  // written once, before queueLinkRaw_ is published
+    // Set once, by the add that claims the operation; a second add finds it
+    // set and fails.
     std::atomic<QueueLink*> queueLinkRaw_{nullptr};
+    std::shared_ptr<QueueLink> queueLink_;  // owns it; written once, by that add
+    QueueEntry queueEntry_;
     std::atomic<bool> hasObservers_{false};
 
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> executing_{false};
     std::atomic<bool> finished_{false};
-    std::mutex observersMutex_;
-    std::vector<std::pair<ObserverToken, std::shared_ptr<const Observer>>> observers_;
-    ObserverToken nextToken_ = 1;
+    // Made by the first addObserver and kept until the operation is
+    // destroyed: most operations are never observed, and stay smaller.
+    struct Observers;
+    std::atomic<Observers*> observers_{nullptr};
 };
 
 }  // namespace orvane

@@ -1,31 +1,33 @@
-// The queue keeps its operations in a list, in the order they were added.
-// Each entry is its own allocation, which the list, the candidate queue and
-// the operation (through its queue link, called after its observers) share,
-// so a notification reaches its entry without a lookup or a lock. Operations that may be startable wait
-// in a candidate queue: every added operation goes there once, and so does
-// one whose "isReady" did-change arrives. A scheduling pass (on add, on a
-// finish, on readiness, on a new limit) takes candidates in order while the
-// limit leaves room, reads their flags without the queue's lock (they are the
-// operations' own code), then under the lock starts the ready ones, drops the
-// finished ones and sets aside the others until their next readiness change.
-// Each step is constant time, so a backlog costs linear time in all.
+// The queue keeps its operations in a list, in the order they were added,
+// linked through the bookkeeping each operation carries for its queue, so
+// adding one allocates nothing. Operations that may be startable wait in a
+// second such list, the candidates: every added operation goes there once,
+// and so does one whose "isReady" did-change arrives; a finished one leaves
+// it at once. The operation reports its did-changes to the queue's state
+// (after its observers) without a lookup or a lock. A scheduling pass (on
+// add, on a finish, on readiness, on a new limit) takes candidates in order
+// while the limit leaves room, reads their flags without the queue's lock
+// (they are the operations' own code), then under the lock starts the ready
+// ones, drops the finished ones and sets aside the others until their next
+// readiness change. Each step is constant time, so a backlog costs linear
+// time in all.
 //
-// The link is set before the entry is listed, so a change made by a thread
-// that starts or finishes the operation early is never missed; the pass
-// re-reads the flags after the entry is listed.
+// The link is set before the operation is listed, so a change made by a
+// thread that starts or finishes the operation early is never missed; the
+// pass re-reads the flags after it is listed.
 //
-// The entries hold the queue's state strongly, so a released queue still runs
-// what it was given; the state lets go of each operation once it has
-// finished (the operation keeps its entry, which then holds nothing of it).
+// An operation holds the queue's state strongly, so a released queue still
+// runs what it was given; the state lets go of each operation once it has
+// finished.
 #include "Platform/Dispatch/OperationQueue.hpp"
 
 #include "Platform/Dispatch/BlockingScope.hpp"
 #include "Platform/Dispatch/WorkerPool.hpp"
 #include "Platform/Foundation/NSException.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <set>
 #include <utility>
 #include <vector>
@@ -35,48 +37,32 @@ namespace {
 
 thread_local std::weak_ptr<OperationQueue> currentQueue;
 
-// The operation this thread is running for a queue.
-thread_local const Operation* runningOperation = nullptr;
+// What this thread is running for a queue: the operation, where the pass
+// that its finish runs may leave the next one so that this thread runs it at
+// once, and whether that finish has been handled. One plain thread-local
+// (internal, constant-initialised), so reaching it costs little per operation.
+struct RunningHere {
+    const Operation* operation = nullptr;
+    std::shared_ptr<Operation>* next = nullptr;
+    bool finished = false;
+};
+thread_local RunningHere running;
 
 }  // namespace
 
-struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::State> {
-    // One added operation. Fields other than the constant ones are guarded by
-    // the state's mutex.
-    struct Entry : Operation::QueueLink {
-        Entry(std::shared_ptr<State> owner, std::shared_ptr<Operation> added)
-            : state(std::move(owner)), raw(added.get()), operation(std::move(added)) {}
-
-        std::shared_ptr<State> state;
-        Operation* const raw;                  // the operation, for its own notifications
-        std::shared_ptr<Operation> operation;  // null once finished
-        std::uint64_t id = 0;
-        Entry* previous = nullptr;  // neighbours in the list, while listed
-        Entry* next = nullptr;
-        std::shared_ptr<Entry> self;  // keeps it alive while listed
-        bool started = false;
-        bool candidate = false;  // in `candidates`, or being read by a pass
-        bool recheck = false;    // readiness changed while it was being read
-
-        void didChange(std::string_view key) override { state->changed(*this, key); }
-    };
-
-    // An operation a pass started, with its entry.
-    using Started = std::pair<std::shared_ptr<Entry>, std::shared_ptr<Operation>>;
-    // Where the pass that the running operation's finish runs may leave the
-    // next one, so that this thread runs it at once.
-    static inline thread_local Started* nextOnThisThread = nullptr;
-    // Whether the finish of the operation this thread runs has been handled.
-    static inline thread_local bool runningFinished = false;
+struct OperationQueue::State : Operation::QueueLink, std::enable_shared_from_this<OperationQueue::State> {
+    using Entry = Operation::QueueEntry;
+    using Offer = Entry::Offer;
 
     std::weak_ptr<OperationQueue> queue;
     mutable std::mutex mutex;
     std::condition_variable finished;
     // Guarded by mutex:
-    Entry* first = nullptr;  // the list, in the order added, so ids ascend
-    Entry* last = nullptr;
+    Operation* first = nullptr;  // the list, in the order added, so ids ascend
+    Operation* last = nullptr;
     std::size_t count = 0;
-    std::deque<std::shared_ptr<Entry>> candidates;
+    Operation* firstCandidate = nullptr;  // those with Offer::waiting, in order
+    Operation* lastCandidate = nullptr;
     int maxConcurrent = -1;
     std::size_t executing = 0;  // started and not yet finished
     std::uint64_t lastId = 0;
@@ -86,72 +72,104 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
 
     // Used only by the one running pass; kept to reuse their storage.
     // Touched with the lock held, or by the pass alone between its rounds.
-    std::vector<Started> batch;
+    std::vector<std::shared_ptr<Operation>> batch;
     std::vector<std::pair<bool, bool>> flags;  // finished, ready
-    std::vector<Started> toStart;
-    std::vector<std::shared_ptr<Entry>> toDrop;
-    std::vector<std::shared_ptr<Entry>> putBack;
+    std::vector<std::shared_ptr<Operation>> toStart;
+    std::vector<std::shared_ptr<Operation>> toDrop;
+    std::vector<Operation*> putBack;
 
-    static bool listed(const Entry& entry) { return entry.self != nullptr; }
+    static Entry& entryOf(Operation& operation) { return operation.queueEntry_; }
+    static bool listed(const Operation& operation) { return operation.queueEntry_.self != nullptr; }
 
     // Whether a waiter may now be done: only then is it woken.
     bool waiterMayBeDoneLocked() const {
-        return !waits.empty() && (first == nullptr || first->id > *waits.begin());
+        return !waits.empty() && (first == nullptr || entryOf(*first).id > *waits.begin());
     }
 
     bool hasRoomLocked() const {
         return maxConcurrent < 0 || executing < static_cast<std::size_t>(maxConcurrent);
     }
 
-    void listLocked(const std::shared_ptr<Entry>& entry) {
-        entry->self = entry;
-        entry->previous = last;
-        (last != nullptr ? last->next : first) = entry.get();
-        last = entry.get();
+    void listLocked(std::shared_ptr<Operation> operation) {
+        Operation* const raw = operation.get();
+        Entry& entry = entryOf(*raw);
+        entry.self = std::move(operation);
+        entry.previous = last;
+        (last != nullptr ? entryOf(*last).next : first) = raw;
+        last = raw;
         ++count;
     }
 
-    // Unlists the entry; the caller releases the returned reference outside the lock.
-    std::shared_ptr<Entry> unlistLocked(Entry& entry) {
-        (entry.previous != nullptr ? entry.previous->next : first) = entry.next;
-        (entry.next != nullptr ? entry.next->previous : last) = entry.previous;
+    // Unlists the operation; the caller releases the returned reference outside the lock.
+    std::shared_ptr<Operation> unlistLocked(Operation& operation) {
+        Entry& entry = entryOf(operation);
+        (entry.previous != nullptr ? entryOf(*entry.previous).next : first) = entry.next;
+        (entry.next != nullptr ? entryOf(*entry.next).previous : last) = entry.previous;
         entry.previous = entry.next = nullptr;
         --count;
         return std::move(entry.self);
     }
 
-    void offerLocked(Entry& entry) {
-        if (entry.started || !listed(entry)) {
-            return;
+    void pushCandidateLocked(Operation& operation, bool atFront) {
+        Entry& entry = entryOf(operation);
+        entry.offer = Offer::waiting;
+        if (atFront) {
+            entry.previousCandidate = nullptr;
+            entry.nextCandidate = firstCandidate;
+            (firstCandidate != nullptr ? entryOf(*firstCandidate).previousCandidate : lastCandidate) = &operation;
+            firstCandidate = &operation;
+        } else {
+            entry.nextCandidate = nullptr;
+            entry.previousCandidate = lastCandidate;
+            (lastCandidate != nullptr ? entryOf(*lastCandidate).nextCandidate : firstCandidate) = &operation;
+            lastCandidate = &operation;
         }
-        if (entry.candidate) {
-            entry.recheck = true;
-            return;
-        }
-        entry.candidate = true;
-        candidates.push_back(entry.self);
     }
 
-    // Removes the entry of a finished operation. The operation itself is let go
-    // on a pool thread: this may run inside one of its own notifications, and
-    // releasing the last reference there would destroy it mid-call.
-    void finish(Entry& entry) {
-        std::shared_ptr<Operation> released;
-        std::shared_ptr<Entry> unlisted;  // the operation still holds the entry
-        std::unique_lock lock(mutex);
-        if (!listed(entry)) {
+    void removeCandidateLocked(Operation& operation, Offer offer) {
+        Entry& entry = entryOf(operation);
+        (entry.previousCandidate != nullptr ? entryOf(*entry.previousCandidate).nextCandidate : firstCandidate) =
+            entry.nextCandidate;
+        (entry.nextCandidate != nullptr ? entryOf(*entry.nextCandidate).previousCandidate : lastCandidate) =
+            entry.previousCandidate;
+        entry.previousCandidate = entry.nextCandidate = nullptr;
+        entry.offer = offer;
+    }
+
+    void offerLocked(Operation& operation) {
+        Entry& entry = entryOf(operation);
+        if (entry.started || !listed(operation)) {
             return;
         }
+        if (entry.offer == Offer::reading) {
+            entry.recheck = true;
+        } else if (entry.offer == Offer::none) {
+            pushCandidateLocked(operation, false);
+        }
+    }
+
+    // Removes a finished operation. It is let go on a pool thread: this may
+    // run inside one of its own notifications, and releasing the last
+    // reference there would destroy it mid-call.
+    void finish(Operation& operation) {
+        std::shared_ptr<Operation> released;
+        std::unique_lock lock(mutex);
+        if (!listed(operation)) {
+            return;
+        }
+        Entry& entry = entryOf(operation);
         if (entry.started) {
             --executing;
         }
-        released = std::move(entry.operation);
-        unlisted = unlistLocked(entry);
+        if (entry.offer == Offer::waiting) {
+            removeCandidateLocked(operation, Offer::none);
+        }
+        released = unlistLocked(operation);
         const bool wake = waiterMayBeDoneLocked();
-        if (released.get() == runningOperation) {
+        if (released.get() == running.operation) {
             // run() still holds it, and the next operation may run on this thread.
-            runningFinished = true;
-            scheduleLocked(nextOnThisThread, lock);
+            running.finished = true;
+            scheduleLocked(running.next, lock);
             if (lock.owns_lock()) {
                 lock.unlock();
             }
@@ -164,7 +182,7 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         if (wake) {
             finished.notify_all();
         }
-        const auto keep = shared_from_this();  // releasing the operation may release the entry and this state
+        const auto keep = shared_from_this();  // releasing the operation may release this state
         WorkerPool::shared().submit([released = std::move(released)] {});
         schedule();
     }
@@ -179,13 +197,13 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
     // drops the finished ones and sets aside the others until their next
     // readiness change. The pass ends, under the lock, once a round leaves
     // nothing more to take and no request came meanwhile.
-    void schedule(Started* next = nullptr) {
+    void schedule(std::shared_ptr<Operation>* next = nullptr) {
         std::unique_lock lock(mutex);
         scheduleLocked(next, lock);
     }
 
     // Called with the lock held; may return with it released.
-    void scheduleLocked(Started* next, std::unique_lock<std::mutex>& lock) {
+    void scheduleLocked(std::shared_ptr<Operation>* next, std::unique_lock<std::mutex>& lock) {
         if (scheduling) {
             scheduleAgain = true;
             return;
@@ -193,18 +211,15 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         scheduling = true;
         while (true) {
             scheduleAgain = false;
-            std::size_t room = maxConcurrent < 0 ? candidates.size()
+            std::size_t room = maxConcurrent < 0 ? static_cast<std::size_t>(-1)
                                : hasRoomLocked() ? static_cast<std::size_t>(maxConcurrent) - executing
                                                  : 0;
-            while (room > 0 && !candidates.empty()) {
-                std::shared_ptr<Entry> entry = std::move(candidates.front());
-                candidates.pop_front();
-                if (!listed(*entry) || entry->started) {
-                    continue;  // finished since it was offered
-                }
-                entry->recheck = false;
-                std::shared_ptr<Operation> operation = entry->operation;
-                batch.emplace_back(std::move(entry), std::move(operation));
+            while (room > 0 && firstCandidate != nullptr) {
+                Operation& operation = *firstCandidate;
+                removeCandidateLocked(operation, Offer::reading);
+                Entry& entry = entryOf(operation);
+                entry.recheck = false;
+                batch.push_back(entry.self);
                 --room;
             }
             if (batch.empty()) {
@@ -213,36 +228,38 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
             }
             lock.unlock();
             flags.clear();
-            for (const auto& [entry, operation] : batch) {
+            for (const auto& operation : batch) {
                 const bool isFinished = operation->isFinished();
                 flags.emplace_back(isFinished, !isFinished && operation->isReady());
             }
             lock.lock();
             const bool stalled = !settleRoundLocked();
-            const bool more = !stalled && hasRoomLocked() && !candidates.empty();
+            const bool more = !stalled && hasRoomLocked() && firstCandidate != nullptr;
             // The usual step of a serial drain: at most one operation, for
             // this thread to run next, and nothing else to do.
             const bool onlyNext =
-                toDrop.empty() &&
-                (toStart.empty() || (toStart.size() == 1 && next != nullptr && next->first == nullptr));
-            if (onlyNext && !more && !scheduleAgain) {
+                toDrop.empty() && (toStart.empty() || (toStart.size() == 1 && next != nullptr && *next == nullptr));
+            // The batch is the pass's until `scheduling` is cleared, so it is
+            // emptied here under the lock; that is safe only when the list
+            // still holds every operation left in it (none is released).
+            if (onlyNext && !more && !scheduleAgain && batchHeldByListLocked()) {
                 if (!toStart.empty()) {
                     *next = std::move(toStart.front());
                     toStart.clear();
                 }
+                batch.clear();
                 scheduling = false;
                 lock.unlock();
-                batch.clear();  // may release operations: not under the lock
                 return;
             }
             lock.unlock();
             batch.clear();
-            for (const auto& entry : toDrop) {
-                finish(*entry);
+            for (const auto& operation : toDrop) {
+                finish(*operation);
             }
             toDrop.clear();
             for (auto& started : toStart) {
-                if (next != nullptr && next->first == nullptr) {
+                if (next != nullptr && *next == nullptr) {
                     *next = std::move(started);
                     continue;
                 }
@@ -260,77 +277,76 @@ struct OperationQueue::State : std::enable_shared_from_this<OperationQueue::Stat
         }
     }
 
+    bool batchHeldByListLocked() const {
+        return std::all_of(batch.begin(), batch.end(),
+                           [](const auto& operation) { return operation == nullptr || listed(*operation); });
+    }
+
     // Sorts the round's batch by the flags read; false when all that is left
     // only waits for room.
     bool settleRoundLocked() {
         // Those still startable but without room go back to the front, in order.
         bool progress = false;
         for (std::size_t i = 0; i < batch.size(); ++i) {
-            auto& [entry, operation] = batch[i];
-            if (!listed(*entry) || entry->started) {
+            auto& operation = batch[i];
+            Entry& entry = entryOf(*operation);
+            if (!listed(*operation) || entry.started) {
                 continue;
             }
             const auto [isFinished, isReady] = flags[i];
             progress = progress || isFinished || !isReady || hasRoomLocked();
             if (isFinished) {
-                entry->candidate = false;
-                toDrop.push_back(std::move(entry));
+                entry.offer = Offer::none;
+                toDrop.push_back(std::move(operation));
             } else if (isReady && hasRoomLocked()) {
-                entry->candidate = false;
-                entry->started = true;
+                entry.offer = Offer::none;
+                entry.started = true;
                 ++executing;
-                toStart.emplace_back(std::move(entry), std::move(operation));
-            } else if (isReady || entry->recheck) {
-                entry->recheck = false;
-                putBack.push_back(std::move(entry));
+                toStart.push_back(std::move(operation));
+            } else if (isReady || entry.recheck) {
+                entry.recheck = false;
+                putBack.push_back(operation.get());
             } else {
-                entry->candidate = false;  // its next readiness change offers it again
+                entry.offer = Offer::none;  // its next readiness change offers it again
             }
         }
-        candidates.insert(candidates.begin(), std::make_move_iterator(putBack.begin()),
-                          std::make_move_iterator(putBack.end()));
+        for (auto it = putBack.rbegin(); it != putBack.rend(); ++it) {
+            pushCandidateLocked(**it, true);
+        }
         putBack.clear();
         return progress;
     }
 
     // Runs the operation, then each next one its finish hands to this thread.
-    void run(Started started) {
+    void run(std::shared_ptr<Operation> operation) {
         auto previousQueue = std::exchange(currentQueue, queue);
-        const Operation* const previousOperation = runningOperation;
-        Started* const previousNext = nextOnThisThread;
-        const bool previousFinished = runningFinished;
-        while (started.first) {
-            Started next;
-            const auto& operation = started.second;
-            runningOperation = operation.get();
-            nextOnThisThread = &next;
-            runningFinished = false;
+        const RunningHere previous = running;
+        while (operation) {
+            std::shared_ptr<Operation> next;
+            running = {operation.get(), &next, false};
             if (!operation->isFinished()) {
                 operation->start();
             }
             // Covers operations that finish without announcing it.
-            if (!runningFinished && operation->isFinished()) {
-                finish(*started.first);
+            if (!running.finished && operation->isFinished()) {
+                finish(*operation);
             }
-            runningOperation = nullptr;  // a late finish from elsewhere must not use `next`
-            nextOnThisThread = nullptr;
-            started = std::move(next);
+            running = {};  // a late finish from elsewhere must not use `next`
+            operation = std::move(next);
         }
-        runningOperation = previousOperation;
-        nextOnThisThread = previousNext;
-        runningFinished = previousFinished;
+        running = previous;
         currentQueue = std::move(previousQueue);
     }
 
-    void changed(Entry& entry, std::string_view key) {
+    void didChange(Operation& operation, std::string_view key) override {
         if (key == "isFinished") {
-            if (entry.raw->isFinished()) {
-                finish(entry);
+            if (operation.isFinished()) {
+                finish(operation);
             }
         } else if (key == "isReady") {
             {
                 const std::lock_guard lock(mutex);
-                offerLocked(entry);
+                offerLocked(operation);
             }
             schedule();
         }
@@ -355,18 +371,18 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
     if (!operation) {
         return;
     }
-    if (operation->queued_.exchange(true)) {
+    Operation& added = *operation;
+    Operation::QueueLink* unclaimed = nullptr;
+    if (!added.queueLinkRaw_.compare_exchange_strong(unclaimed, state_.get(), std::memory_order_acq_rel)) {
         // As the platform's queue does: an operation runs in one queue, once.
         throw NSException("NSInvalidArgumentException", "operation is already enqueued on a queue");
     }
-    auto entry = std::make_shared<State::Entry>(state_, operation);
-    operation->queueLink_ = entry;
-    operation->queueLinkRaw_.store(entry.get(), std::memory_order_release);
+    added.queueLink_ = state_;
     {
         const std::lock_guard lock(state_->mutex);
-        entry->id = ++state_->lastId;
-        state_->listLocked(entry);
-        state_->offerLocked(*entry);
+        added.queueEntry_.id = ++state_->lastId;
+        state_->listLocked(std::move(operation));
+        state_->offerLocked(added);
         if (!state_->hasRoomLocked()) {
             return;  // a running operation's finish schedules it
         }
@@ -392,7 +408,7 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(state_->mutex);
     const std::uint64_t last = state_->lastId;
     const auto wait = state_->waits.insert(last);
-    state_->finished.wait(lock, [&] { return state_->first == nullptr || state_->first->id > last; });
+    state_->finished.wait(lock, [&] { return state_->first == nullptr || state_->first->queueEntry_.id > last; });
     state_->waits.erase(wait);
 }
 
