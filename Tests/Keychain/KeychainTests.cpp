@@ -294,12 +294,10 @@ TEST_F(KeychainTests, aForeignProtectedOlderItemIsRefusedWhenAnyMigratingFromEnt
     seed(older_, std::vector<std::string>{"intruder"}, oldSecret_);
     seed(other, std::vector<std::string>{"legacy"}, secret_);
     // Both are keys: migratingFrom's is read, with the check on, and the replacement is not consulted.
-    EXPECT_EQ(fetchFailure([&] {
-                  keychain_.fetch(key_, {{Option::migratingFrom, orvane::toObject(older_)},
-                                         {Option::migratingInsecurelyFrom, orvane::toObject(other)},
-                                         {Option::replacingWithData, replacement_}});
-              }),
-              Case::invalidACL);
+    const KeychainFetchOptions both{{Option::migratingFrom, orvane::toObject(older_)},
+                                    {Option::migratingInsecurelyFrom, orvane::toObject(other)},
+                                    {Option::replacingWithData, replacement_}};
+    EXPECT_EQ(fetchFailure([&] { keychain_.fetch(key_, both); }), Case::invalidACL);
     EXPECT_FALSE(touched(other));
     // A value that is not a key names nothing to migrate from, but still turns the check on.
     const KeychainFetchOptions options{{Option::migratingFrom, "not a key"},
@@ -310,21 +308,11 @@ TEST_F(KeychainTests, aForeignProtectedOlderItemIsRefusedWhenAnyMigratingFromEnt
     EXPECT_TRUE(writes().empty());
 }
 
-// An adaptor error is no fetch error: it ends the fetch as it is, before any
-// repair or replacement, whatever its type.
-TEST_F(KeychainTests, readFailuresEndTheFetchBeforeAnyWrite) {
-    seed(key_, std::vector<std::string>{"intruder"}, secret_);
-    proxy_->failNext(Operation::trustedApplicationsDataOfPaths, injected);
-    EXPECT_EQ(thrownBy<NSError>([&] { keychain_.fetch(key_, replacing_); }), injected);
-    proxy_->failNext(Operation::fetchData, std::runtime_error("adaptor trouble"));
-    EXPECT_STREQ(thrownBy<std::runtime_error>([&] { keychain_.fetch(key_, replacing_); })->what(),
-                 "adaptor trouble");
-    EXPECT_TRUE(writes().empty());
-}
-
-// Every delete or add of a repair, replacement or migration that fails ends
-// the fetch with its error; a failed add after the delete leaves no item.
-TEST_F(KeychainTests, aFailedWriteEndsTheFetchWithItsError) {
+// An adaptor error is no fetch error: a failed read ends the fetch as it is,
+// before any repair or replacement, whatever its type. Every delete or add of
+// a repair, replacement or migration that fails ends the fetch with its error;
+// a failed add after the delete leaves no item.
+TEST_F(KeychainTests, aFailedReadOrWriteEndsTheFetchWithItsError) {
     const std::pair from{Option::migratingFrom, orvane::toObject(older_)};
     const std::pair replacing{Option::replacingWithData, orvane::Object(replacement_)};
     const struct {
@@ -333,6 +321,7 @@ TEST_F(KeychainTests, aFailedWriteEndsTheFetchWithItsError) {
         KeychainFetchOptions options;
         Operation failing;
     } rows[] = {
+        {Apps{{"intruder"}}, {}, {replacing}, Operation::trustedApplicationsDataOfPaths},
         {Apps{{"vault"}}, {}, {}, Operation::deleteItem},         // repair
         {Apps{{"vault"}}, {}, {}, Operation::addItem},            // repair
         {Apps{{"intruder"}}, {}, {replacing}, Operation::deleteItem},  // replacing a foreign item
@@ -354,10 +343,28 @@ TEST_F(KeychainTests, aFailedWriteEndsTheFetchWithItsError) {
         }
         proxy_->failNext(row.failing, injected);
         EXPECT_EQ(thrownBy<NSError>([&] { keychain_.fetch(key_, row.options); }), injected);
-        const bool kept = row.failing == Operation::deleteItem;
+        const bool kept = row.keyTrust && row.failing != Operation::addItem;
         EXPECT_EQ(bytesOf(key_), kept ? std::optional(secret_) : std::nullopt);
         EXPECT_EQ(bytesOf(older_), row.olderTrust ? std::optional(oldSecret_) : std::nullopt);
     }
+    seed(key_, Apps{{"intruder"}}, secret_);
+    proxy_->clearCalls();
+    proxy_->failNext(Operation::fetchData, std::runtime_error("adaptor trouble"));
+    EXPECT_STREQ(thrownBy<std::runtime_error>([&] { keychain_.fetch(key_, replacing_); })->what(),
+                 "adaptor trouble");
+    EXPECT_TRUE(writes().empty());
+}
+
+// The bytes an incompleteACL carries are a secret: they never show in its
+// text, nor in its bridged form.
+TEST(KeychainFetchErrorTests, incompleteACLNeverShowsTheBytesItCarries) {
+    const KeychainFetchError error = KeychainFetchError::incompleteACL(Data(std::string("\0\xff hunter2", 10)));
+    EXPECT_EQ(std::string(error.what()).find("hunter2"), std::string::npos);
+    EXPECT_EQ(error.localizedDescription().find("hunter2"), std::string::npos);
+    const NSError bridged = error.toNSError();
+    EXPECT_EQ(bridged.domain(), "TarvelOrvane.KeychainFetchError");
+    EXPECT_EQ(bridged.code(), 0);
+    EXPECT_TRUE(bridged.userInfo().empty());
 }
 
 }  // namespace

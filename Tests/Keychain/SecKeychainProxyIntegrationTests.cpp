@@ -9,34 +9,31 @@
 #include "Keychain/Keychain.hpp"
 #include "Keychain/KeychainKey.hpp"
 #include "Keychain/SecKeychainProxy.hpp"
-#include "Platform/Foundation/ErrorKeys.hpp"
-#include "Platform/Foundation/NSError.hpp"
 #include "Platform/GLib/GLibHandles.hpp"
-#include "Support/ScopedEnvironment.hpp"
+#include "SeckeychainMessage.hpp"
+#include "Support/ChildProcess.hpp"
+#include "Support/PrivateBus.hpp"
 #include "Support/TemporaryFolder.hpp"
 #include "Support/TestKeyring.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
-#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -49,7 +46,6 @@ using namespace std::chrono_literals;
 using orvane::Data;
 using orvane::Keychain;
 using orvane::KeychainKey;
-using orvane::NSError;
 using orvane::SecKeychainProxy;
 namespace glib = orvane::glib;
 using Clock = std::chrono::steady_clock;
@@ -59,28 +55,22 @@ struct ToolResult {
     std::string output;
 };
 
-// runTool: runs a program through the shell, writing `input` to it when
-// given, otherwise reading its standard output (and standard error too when
-// `withStandardError`: secret-tool lists attributes there). The arguments of
-// these tests hold no quote.
-ToolResult runTool(const std::vector<std::string>& arguments, const std::string& input = "",
-                   bool withStandardError = false) {
-    std::string command;
+// runTool: runs a program through the shell, with `input` piped to it, and
+// reads its standard output and error (secret-tool lists attributes on the
+// latter). The arguments and inputs of these tests hold no quote.
+ToolResult runTool(const std::vector<std::string>& arguments, const std::string& input = "") {
+    std::string command = "printf %s '" + input + "' |";
     for (const std::string& argument : arguments) {
         command += " '" + argument + "'";
     }
-    command += input.empty() ? (withStandardError ? " 2>&1" : "") : " >/dev/null";
-    FILE* pipe = ::popen(command.c_str(), input.empty() ? "r" : "w");
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     ToolResult result;
     if (pipe == nullptr) {
         ADD_FAILURE() << "could not run " << command;
         return result;
     }
-    if (!input.empty()) {
-        std::fwrite(input.data(), 1, input.size(), pipe);
-    }
     char buffer[4096];
-    for (std::size_t count = 0; input.empty() && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    for (std::size_t count = 0; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
         result.output.append(buffer, count);
     }
     const int status = ::pclose(pipe);
@@ -90,8 +80,7 @@ ToolResult runTool(const std::vector<std::string>& arguments, const std::string&
 
 // What secret-tool lists of the items with this account and service.
 std::string listing(const std::string& account, const std::string& service) {
-    return runTool({"secret-tool", "search", "--all", "--unlock", "account", account, "service", service}, "", true)
-        .output;
+    return runTool({"secret-tool", "search", "--all", "--unlock", "account", account, "service", service}).output;
 }
 
 // The object paths of those items.
@@ -112,19 +101,6 @@ void storeWithSecretTool(const std::string& account, const std::string& service,
                                        "service",     service};
     arguments.insert(arguments.end(), moreAttributes.begin(), moreAttributes.end());
     ASSERT_EQ(runTool(arguments, secret).exitStatus, 0);
-}
-
-// The message of the Seckeychain error that `run` throws, or "no error".
-std::string messageThrownBy(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const NSError& error) {
-        return error.userInfoReference()
-            .at(std::string(orvane::NSDebugDescriptionErrorKey))
-            .as<std::string>()
-            .value_or("");
-    }
-    return "no error";
 }
 
 class SecKeychainProxyIntegrationTest : public testing::Test {
@@ -171,10 +147,8 @@ TEST_F(SecKeychainProxyIntegrationTest, storedItemIsReadBackWithoutAnyWriteAndBy
 
 TEST_F(SecKeychainProxyIntegrationTest, anAccessRecordThatCannotBeDecodedIsReported) {
     storeWithSecretTool("alice", service_, "secret", {"trusted-applications", "not base64!"});
-    const auto handle = proxy_->fetchItem("alice", service_);
-    ASSERT_TRUE(handle.has_value());
-    EXPECT_EQ(messageThrownBy([&] { proxy_->trustedApplicationsData(*handle); }),
-              "Error '-26275' retrieving SecAccess for item");
+    const auto decode = [&] { proxy_->trustedApplicationsData(proxy_->fetchItem("alice", service_).value()); };
+    EXPECT_EQ(messageThrownBy(decode), "Error '-26275' retrieving SecAccess for item");
 }
 
 TEST_F(SecKeychainProxyIntegrationTest, binarySecretsRoundTripUnchanged) {
@@ -200,8 +174,6 @@ TEST_F(SecKeychainProxyIntegrationTest, severalMatchingItemsReadAsTheNewestAndAr
 
     proxy_->deleteItem("alice", service_);
     EXPECT_TRUE(itemPaths("alice", service_).empty());
-    EXPECT_FALSE(proxy_->fetchItem("alice", service_).has_value());
-    EXPECT_FALSE(proxy_->fetchData("alice", service_).has_value());
     proxy_->deleteItem("alice", service_);  // nothing left to delete: still a success
 }
 
@@ -210,15 +182,12 @@ TEST_F(SecKeychainProxyIntegrationTest, severalMatchingItemsReadAsTheNewestAndAr
 TEST_F(SecKeychainProxyIntegrationTest, changesByAnotherClientAreSeenByTheNextCall) {
     proxy_->addItem("alice", service_, "Vault", "", {"/bin/sh"}, Data("mine"));
     ASSERT_EQ(proxy_->fetchData("alice", service_), Data("mine"));
-    auto item = proxy_->fetchItem("alice", service_);
-    ASSERT_TRUE(item.has_value());
-    EXPECT_EQ(proxy_->trustedApplicationsData(*item).size(), 1u);
+    EXPECT_EQ(proxy_->trustedApplicationsData(proxy_->fetchItem("alice", service_).value()).size(), 1u);
 
     storeWithSecretTool("alice", service_, "newer", {"copy", "2"});
     EXPECT_EQ(proxy_->fetchData("alice", service_), Data("newer"));
-    item = proxy_->fetchItem("alice", service_);
-    ASSERT_TRUE(item.has_value());
-    EXPECT_TRUE(proxy_->trustedApplicationsData(*item).empty());  // another client's item has no access record
+    // Another client's item has no access record.
+    EXPECT_TRUE(proxy_->trustedApplicationsData(proxy_->fetchItem("alice", service_).value()).empty());
 
     runTool({"secret-tool", "clear", "account", "alice", "service", service_});
     storeWithSecretTool("alice", service_, "replaced");
@@ -241,51 +210,40 @@ constexpr int adderProcesses = 8;
 constexpr int addsPerProcess = 50;
 constexpr const char* adderVariable = "ORVANE_TEST_ADDER";
 
-// addAsAdder: 100 plus the number of this process's adds that succeeded when
-// every other was refused as a duplicate (so that an adder that never got
-// here, failing as a test, is told apart); 255 otherwise.
-int addAsAdder(const std::string& service, long long startMilliseconds) {
-    std::this_thread::sleep_until(std::chrono::system_clock::time_point(std::chrono::milliseconds(startMilliseconds)));
-    SecKeychainProxy proxy(20s);
-    int added = 0;
-    for (int add = 0; add < addsPerProcess; ++add) {
-        const std::string message =
-            messageThrownBy([&] { proxy.addItem("alice", service, "Vault", "", {}, Data("once")); });
-        if (message != "no error" && message != "Error '-25299' saving key data for account: alice, service: " + service) {
-            return 255;
-        }
-        added += message == "no error";
-    }
-    return 100 + added;
-}
-
 TEST_F(SecKeychainProxyIntegrationTest, concurrentAddsOfOneItemLeaveOneAndRefuseTheRest) {
     if (const char* role = std::getenv(adderVariable); role != nullptr && !service_.empty()) {
-        std::istringstream fields(role);
-        std::string service;
+        // An adder exits with 100 plus the number of its adds that succeeded when every other was
+        // refused as a duplicate (so that an adder that never got here, failing as a test, is told
+        // apart); 255 otherwise.
         long long start = 0;
-        fields >> service >> start;
-        std::_Exit(addAsAdder(service, start));
+        std::istringstream(role) >> service_ >> start;
+        std::this_thread::sleep_until(std::chrono::system_clock::time_point(std::chrono::milliseconds(start)));
+        const std::string duplicate = "Error '-25299' saving key data for account: alice, service: " + service_;
+        SecKeychainProxy proxy(20s);
+        int added = 0;
+        for (int add = 0; add < addsPerProcess; ++add) {
+            const std::string message =
+                messageThrownBy([&] { proxy.addItem("alice", service_, "Vault", "", {}, Data("once")); });
+            if (message != "no error" && message != duplicate) {
+                std::_Exit(255);
+            }
+            added += message == "no error";
+        }
+        std::_Exit(100 + added);
     }
     const auto start = std::chrono::duration_cast<std::chrono::milliseconds>(
         (std::chrono::system_clock::now() + 2s).time_since_epoch());
-    const testsupport::ScopedEnvironment adding({{adderVariable, service_ + " " + std::to_string(start.count())}});
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    char* arguments[] = {const_cast<char*>("/proc/self/exe"), const_cast<char*>(filter.c_str()), nullptr};
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<pid_t> adders(adderProcesses);
-    for (pid_t& adder : adders) {
-        ASSERT_EQ(posix_spawn(&adder, arguments[0], &quiet, nullptr, arguments, environ), 0);
+    const std::string role = std::string(adderVariable) + "=" + service_ + " " + std::to_string(start.count());
+    std::list<testsupport::ChildProcess> adders;
+    for (int adder = 0; adder < adderProcesses; ++adder) {
+        adders.emplace_back(std::vector<std::string>{"/proc/self/exe", filter}, std::vector<std::string>{role},
+                            testsupport::ChildProcess::Output::discard);
     }
-    posix_spawn_file_actions_destroy(&quiet);
     int added = 0;
-    for (const pid_t adder : adders) {
-        int status = 0;
-        ::waitpid(adder, &status, 0);
-        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (testsupport::ChildProcess& adder : adders) {
+        const int code = adder.wait();
         ASSERT_TRUE(code >= 100 && code <= 100 + addsPerProcess) << "an adder failed: " << code;
         added += code - 100;
     }
@@ -296,23 +254,20 @@ TEST_F(SecKeychainProxyIntegrationTest, concurrentAddsOfOneItemLeaveOneAndRefuse
 // secretServiceOwner: the unique bus name that owns org.freedesktop.secrets,
 // or "" when none does (asked so that no daemon is started by activation).
 std::string secretServiceOwner() {
-    const ToolResult reply = runTool({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+    const ToolResult reply = runTool({"dbus-send", "--session", "--print-reply=literal", "--dest=org.freedesktop.DBus",
                                       "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
                                       "string:org.freedesktop.secrets"});
-    const auto start = reply.output.find("string \"");
-    if (reply.exitStatus != 0 || start == std::string::npos) {
-        return "";
-    }
-    return reply.output.substr(start + 8, reply.output.find('"', start + 8) - start - 8);
+    std::string owner;
+    std::istringstream(reply.output) >> owner;
+    return reply.exitStatus == 0 ? owner : "";
 }
 
 TEST_F(SecKeychainProxyIntegrationTest, lockedCollectionFailsAsLockedWithinTheBound) {
     keychain_.store(key("alice"), Data("kept safe"));
-    EXPECT_EQ(runTool({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.secrets",
-                       "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
-                       "array:objpath:/org/freedesktop/secrets/aliases/default"})
-                  .exitStatus,
-              0);
+    const ToolResult locked = runTool({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                                       "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                                       "array:objpath:/org/freedesktop/secrets/aliases/default"});
+    EXPECT_EQ(locked.exitStatus, 0) << locked.output;
     // The unlock prompt cannot be answered in a headless session: the bound ends it.
     SecKeychainProxy bounded(2s);
     EXPECT_EQ(messageThrownBy([&] { bounded.fetchData("alice", service_); }),
@@ -340,25 +295,23 @@ struct SentToService {
     std::atomic<int> requests{0};
 };
 
-GDBusMessage* countSentToService(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
-    auto* sent = static_cast<SentToService*>(data);
-    const char* destination = g_dbus_message_get_destination(message);
-    if (!incoming && destination != nullptr &&
-        (sent->owner == destination || std::strcmp(destination, "org.freedesktop.secrets") == 0)) {
-        ++sent->requests;
-    }
-    return message;
-}
-
 // A call cut short by its deadline sends nothing after it: the stalled
 // service, once it resumes, finds no more than what one read asks.
 TEST_F(SecKeychainProxyIntegrationTest, aDeadlineLeavesNoRequestToBeSentLater) {
     proxy_->addItem("alice", service_, "Vault", "", {}, Data("kept"));
     const glib::ObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     auto* sent = new SentToService();
-    const guint filter =
-        g_dbus_connection_add_filter(bus.get(), &countSentToService, sent,
-                                     [](gpointer data) { delete static_cast<SentToService*>(data); });
+    const auto count = [](GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
+        auto* counter = static_cast<SentToService*>(data);
+        const char* destination = g_dbus_message_get_destination(message);
+        if (!incoming && destination != nullptr &&
+            (counter->owner == destination || std::strcmp(destination, "org.freedesktop.secrets") == 0)) {
+            ++counter->requests;
+        }
+        return message;
+    };
+    const guint filter = g_dbus_connection_add_filter(
+        bus.get(), count, sent, [](gpointer data) { delete static_cast<SentToService*>(data); });
     const ToolResult pid = runTool(
         {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
          "org.freedesktop.DBus.GetConnectionUnixProcessID", "string:org.freedesktop.secrets"});
@@ -399,66 +352,18 @@ int fetchFails(const std::string& expected, std::chrono::milliseconds timeout) {
     return 0;
 }
 
-// PrivateBus: a bus daemon of our own that offers no services and activates
-// none, made the session bus of this process.
-class PrivateBus {
-public:
-    PrivateBus() {
-        const auto socket = folder_.path() / "bus";
-        const auto configuration = folder_.path() / "bus.conf";
-        std::ofstream(configuration)
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-               "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
-               "busconfig.dtd\">\n<busconfig><type>session</type><listen>unix:path="
-            << socket.string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-               "<allow own=\"*\"/></policy></busconfig>\n";
-        daemon_ = spawn({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + configuration.string()});
-        for (int attempt = 0; attempt < 100 && !std::filesystem::exists(socket); ++attempt) {
-            std::this_thread::sleep_for(50ms);
-        }
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket.string()).c_str(), 1);
-    }
-    ~PrivateBus() { stop(daemon_); }
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    static pid_t spawn(const std::vector<std::string>& arguments) {
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        pid_t child = -1;
-        ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
-        return child;
-    }
-    static void stop(pid_t child) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-    }
-
-private:
-    testsupport::TemporaryFolder folder_;
-    pid_t daemon_ = -1;
-};
-
 // A bus without a Secret Service makes the keychain unavailable; a service
 // that answers every request with "no such method" is no empty keychain either.
 TEST(SecKeychainProxyWithoutServiceTest, missingOrIncompatibleServiceIsAFailureNotAMissingItem) {
     expectInFreshProcess([] {
-        const PrivateBus bus;
+        const testsupport::PrivateBus bus(testsupport::PrivateBus::Kind::session);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
         int result = fetchFails("Error '-25291' retrieving key data for account: alice, service: vault", 10s);
-        const pid_t mock = PrivateBus::spawn({"/usr/bin/python3", "-m", "dbusmock", "--session",
+        const testsupport::ChildProcess mock({"/usr/bin/python3", "-m", "dbusmock", "--session",
                                               "org.freedesktop.secrets", "/org/freedesktop/secrets",
                                               "org.freedesktop.Secret.Service"});
-        for (int attempt = 0; attempt < 100 && secretServiceOwner().empty(); ++attempt) {
-            std::this_thread::sleep_for(50ms);
-        }
-        result += fetchFails("Error '-4' retrieving key data for account: alice, service: vault", 10s);
-        PrivateBus::stop(mock);
-        return result;
+        bus.waitForOwner("org.freedesktop.secrets");
+        return result + fetchFails("Error '-4' retrieving key data for account: alice, service: vault", 10s);
     });
 }
 
@@ -468,9 +373,8 @@ TEST(SecKeychainProxyWithoutServiceTest, busThatNeverAnswersIsGivenUp) {
         testsupport::TemporaryFolder folder;
         const auto path = (folder.path() / "silent").string();
         const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        sockaddr_un address{AF_UNIX, {}};
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
         if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
             ::listen(listener, 8) != 0) {
             return 2;

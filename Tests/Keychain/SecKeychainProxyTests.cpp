@@ -3,8 +3,7 @@
 #include "Keychain/SecKeychainProxy.hpp"
 #include "Keychain/SecretServiceItem.hpp"
 
-#include "Platform/Foundation/ErrorKeys.hpp"
-#include "Platform/Foundation/NSError.hpp"
+#include "SeckeychainMessage.hpp"
 #include "Support/ScopedEnvironment.hpp"
 
 #include <gtest/gtest.h>
@@ -21,42 +20,12 @@ namespace {
 using orvane::Data;
 using orvane::SecKeychainProxy;
 
-// The message of the Seckeychain error that `run` throws; fails the test when
-// it throws nothing or another error.
-std::string messageThrownBy(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const orvane::NSError& error) {
-        EXPECT_EQ(error.domain(), "Seckeychain");
-        EXPECT_EQ(error.code(), -1);
-        EXPECT_EQ(error.userInfoReference().size(), 1U);
-        return error.userInfoReference()
-            .at(std::string(orvane::NSDebugDescriptionErrorKey))
-            .as<std::string>()
-            .value_or("");
-    }
-    ADD_FAILURE() << "no Seckeychain error was thrown";
-    return "";
-}
-
-TEST(SecKeychainProxyTest, everyOperationFailsAtOnceWithoutASessionBus) {
-    // (Which bus addresses count as none is BusConnection's to test.)
-    for (const char* address : {"", "autolaunch:"}) {
-        const testsupport::ScopedEnvironment bus({{"DBUS_SESSION_BUS_ADDRESS", address}, {"XDG_RUNTIME_DIR", std::nullopt}});
-        SecKeychainProxy proxy;
-        EXPECT_EQ(messageThrownBy([&] { proxy.fetchData("alice", "vault"); }),
-                  "Error '-25291' retrieving key data for account: alice, service: vault");
-        // The delete message repeats the status, leaves the service out and keeps its spelling.
-        EXPECT_EQ(messageThrownBy([&] { proxy.deleteItem("alice", "vault"); }),
-                  "Error '-25291' removing key for acount: alice to Keychain: -25291");
-        EXPECT_EQ(messageThrownBy([&] { proxy.addItem("alice", "vault", "Vault", "", {}, Data("secret")); }),
-                  "Error '-25291' saving key data for account: alice, service: vault");
-    }
-}
-
-TEST(SecKeychainProxyTest, argumentsTheServiceCannotTakeAreRefusedBeforeReachingIt) {
+// Without a session bus every operation fails at once, but arguments the
+// service could not take are refused before that. (Which bus addresses count
+// as none is BusConnection's to test.)
+TEST(SecKeychainProxyTest, withoutABusEveryOperationFailsAtOnceAfterItsArgumentsAreChecked) {
     const testsupport::ScopedEnvironment bus(
-        {{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}, {"XDG_RUNTIME_DIR", std::nullopt}});
+        {{"DBUS_SESSION_BUS_ADDRESS", "autolaunch:"}, {"XDG_RUNTIME_DIR", std::nullopt}});
     SecKeychainProxy proxy;
     const std::string notUTF8 = "caf\xe9";
     const std::string withNul("al\0ice", 6);
@@ -65,6 +34,13 @@ TEST(SecKeychainProxyTest, argumentsTheServiceCannotTakeAreRefusedBeforeReaching
         std::function<void()> call;
         std::string message;
     } rows[] = {
+        {[&] { proxy.fetchData("alice", "vault"); },
+         "Error '-25291' retrieving key data for account: alice, service: vault"},
+        // The delete message repeats the status, leaves the service out and keeps its spelling.
+        {[&] { proxy.deleteItem("alice", "vault"); },
+         "Error '-25291' removing key for acount: alice to Keychain: -25291"},
+        {[&] { proxy.addItem("alice", "vault", "Vault", "", {}, Data("secret")); },
+         "Error '-25291' saving key data for account: alice, service: vault"},
         {[&] { proxy.addItem("alice", "vault", "Vault", "", {"/bin/sh", "/no/such/app"}, Data("secret")); },
          "Error '-36' creating SecTrustedApplication from for app with path '/no/such/app'"},
         {[&] { proxy.fetchData(notUTF8, "vault"); },

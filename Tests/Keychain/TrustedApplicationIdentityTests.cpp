@@ -42,8 +42,6 @@ TEST(TrustedApplicationIdentityTests, linksAreNotFollowedAndPathsWithoutAFileAre
     fs::create_directory_symlink("app-1.0", root / "current");
     const std::string viaLink = (root / "current" / "app").string();
     EXPECT_EQ(TrustedApplicationIdentity::forPath(root.string() + "//current/./app").path(), viaLink);
-    EXPECT_NE(TrustedApplicationIdentity::forPath(viaLink).blob(),
-              TrustedApplicationIdentity::forPath((root / "app-1.0" / "app").string()).blob());
 
     fs::create_symlink(root / "nowhere", root / "dangling");
     const struct {
@@ -75,12 +73,9 @@ TEST(TrustedApplicationIdentityTests, blobsAreVersionedAndEarlierRecordsStillRea
     EXPECT_EQ(blob.toString(), std::string("OTAI\x02\0\0\0", 8) + static_cast<char>(path.size()) + path);
     EXPECT_EQ(TrustedApplicationIdentity::fromBlob(blob)->path(), path);
 
-    std::string earlier = blob.toString();
-    earlier[4] = 1;
-    EXPECT_EQ(TrustedApplicationIdentity::currentBlob(Data(earlier)), blob);
-
     const std::string good = blob.toString();
     const auto changed = [&](std::size_t index, char byte) { return good.substr(0, index) + byte + good.substr(index + 1); };
+    EXPECT_EQ(TrustedApplicationIdentity::currentBlob(Data(changed(4, 1))), blob);  // an earlier record
     for (const std::string& bytes : {std::string(), good.substr(0, 8), good.substr(0, good.size() - 1), good + "x",
                                      changed(4, 3), changed(0, 'X'), changed(10, '\0')}) {
         EXPECT_FALSE(TrustedApplicationIdentity::fromBlob(Data(bytes))) << Data(bytes).base64EncodedString();
