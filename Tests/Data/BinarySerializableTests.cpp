@@ -98,7 +98,7 @@ TEST(BinarySerializableJSON, roundTripsAsCompactJSONRefusingOnlyNonFiniteNumbers
     }
 }
 
-TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeGiveNothing) {
+TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeOrNestTooDeeplyGiveNothing) {
     for (const std::string_view bad : std::initializer_list<std::string_view>{
              "not json",
              R"({"name":"x"})",                                    // members missing
@@ -112,9 +112,8 @@ TEST(BinarySerializableJSON, bytesThatDoNotDescribeTheTypeGiveNothing) {
         Settings::deserialize(Data(R"({"name":"","retries":3e2,"ratio":2,"tags":[]})")).value();
     EXPECT_EQ(integral.retries, 300);
     EXPECT_EQ(integral.ratio, 2.0);
-}
 
-TEST(BinarySerializableJSON, nestingIsBoundedBothWays) {
+    // Nesting is bounded both ways.
     const Tree deepest = Tree::deserialize(Data(nested(orvane::jsonMaximumDepth))).value();
     EXPECT_EQ(deepest.serialize().toString(), nested(orvane::jsonMaximumDepth));
     EXPECT_FALSE(Tree::deserialize(Data(nested(orvane::jsonMaximumDepth + 1))).has_value());

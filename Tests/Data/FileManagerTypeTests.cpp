@@ -58,8 +58,9 @@ TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFileLeavesAnExist
               Lines{"Could not create file at location: /proc/self/orvane"});
 }
 
-// A link is the entry itself, never its target.
-TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersOrLinksAndTakesAMissingItemAsDone) {
+// A link is the entry itself, never its target; and the operations go through
+// an overridden existence test.
+TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersOrLinksTakesAMissingItemAsDoneAndAsksExists) {
     fs::create_directories(odd / "inner");
     std::ofstream(odd / "inner" / "leaf") << "x";
     File file(odd);
@@ -78,6 +79,13 @@ TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersOrLinksAndTakesAMissingItem
     EXPECT_TRUE(file.deleteFile());
     EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
     EXPECT_TRUE(fs::exists(target));
+
+    ClaimsToExist claims(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(claims.create()); }), alreadyThere(odd));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    // Removing what is not there fails.
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(claims.deleteFile()); }),
+              Lines{"Could not remove file from location: " + odd.string()});
 }
 
 TEST_F(FileManagerTypeTest, cleanEmptiesOrCreatesAndStopsAtARefusedRemoval) {
@@ -92,15 +100,6 @@ TEST_F(FileManagerTypeTest, cleanEmptiesOrCreatesAndStopsAtARefusedRemoval) {
     File refused(fs::path("/proc/self/cmdline"));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(refused.clean()); }),
               Lines{"Could not remove file from location: /proc/self/cmdline"});
-}
-
-TEST_F(FileManagerTypeTest, theOperationsGoThroughAnOverriddenExistenceTest) {
-    ClaimsToExist file(odd);
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), alreadyThere(odd));
-    EXPECT_FALSE(fs::exists(odd));
-    // Removing what is not there fails.
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.deleteFile()); }),
-              Lines{"Could not remove file from location: " + odd.string()});
 }
 
 }  // namespace

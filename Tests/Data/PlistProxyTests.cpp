@@ -77,8 +77,7 @@ TEST_F(PlistProxyTest, anUnreadableFileReadsAsEmptyAndIsReplacedByAWrite) {
 
 TEST_F(PlistProxyTest, aFailedWriteLogsTheURLVerbatimAndLeavesTheFile) {
     std::ofstream(folder.path() / "100% done") << "a file where a folder should be";
-    const fs::path blocked = folder.path() / "100% done" / "a b.plist";
-    Preferences unwritable(blocked);
+    Preferences unwritable(folder.path() / "100% done" / "a b.plist");
     EXPECT_EQ(testsupport::messagesLoggedBy([&] { EXPECT_FALSE(unwritable.write("v", "k")); }),
               Lines{"Could not write to: " + unwritable.url.absoluteString()});
     // A date before the year 1 has no XML form: one such value refuses the whole write.
