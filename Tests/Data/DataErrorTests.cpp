@@ -13,14 +13,13 @@ using orvane::NSError;
 
 TEST(DataErrors, bridgeWithTheirDomainCodeAndUserInformation) {
     const std::string debug(orvane::NSDebugDescriptionErrorKey);
-    const std::string serialization = "com.orvane.vaultrix.SerializationError";
     using orvane::SerializationError;
     using orvane::StringHasherError;
     const std::pair<NSError, NSError> bridgedAndExpected[] = {
         {SerializationError::encodingError("").toNSError(),
-         {serialization, 0, {{debug, "Encoding error. "}}}},
+         {"com.orvane.vaultrix.SerializationError", 0, {{debug, "Encoding error. "}}}},
         {SerializationError::decodingError("x").toNSError(),
-         {serialization, 1, {{debug, "Decoding error. x"}}}},
+         {"com.orvane.vaultrix.SerializationError", 1, {{debug, "Decoding error. x"}}}},
         {StringHasherError(StringHasherError::Case::hashError).toNSError(),
          {"TarvelOrvane.StringHasherError", 1, {{debug, "Could not compute hash"}}}},
         {orvane::JSONError::invalidValueCast("k", "Int").toNSError(), {"TarvelOrvane.JSONError", 3}},

@@ -18,11 +18,9 @@ using Lines = std::vector<std::string>;
 
 class File : public orvane::FileManagerType {
 public:
-    explicit File(const fs::path& path) : url_(orvane::URL::fileURLWithPath(path.string())) {}
-    orvane::URL fileURL() const override { return url_; }
-
-private:
-    orvane::URL url_;
+    explicit File(const fs::path& path) : url(orvane::URL::fileURLWithPath(path.string())) {}
+    orvane::URL fileURL() const override { return url; }
+    const orvane::URL url;
 };
 
 // Claims a file is there, whatever the disk says.
@@ -34,8 +32,8 @@ public:
 
 class FileManagerTypeTest : public ::testing::Test {
 protected:
-    std::string alreadyThere() const {
-        return "Could not create file at location: " + odd.string() + " because it already exists";
+    static Lines alreadyThere(const fs::path& path) {
+        return {"Could not create file at location: " + path.string() + " because it already exists"};
     }
 
     testsupport::TemporaryFolder folder;
@@ -43,30 +41,26 @@ protected:
     fs::path odd = folder.path() / "100% %d %s %n";
 };
 
-TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFileButLeavesAnExistingOne) {
+TEST_F(FileManagerTypeTest, createMakesMissingFoldersAndAnEmptyFileLeavesAnExistingOneAndLogsFailures) {
     File file(odd / "b" / "c.txt");
     EXPECT_EQ(file.size(), std::nullopt);
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{});
     EXPECT_EQ(file.size(), 0u);
     std::ofstream(odd / "b" / "c.txt") << "contents";
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }),
-              Lines{"Could not create file at location: " + (odd / "b" / "c.txt").string() +
-                    " because it already exists"});
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), alreadyThere(odd / "b" / "c.txt"));
     EXPECT_EQ(file.size(), 8u);
-}
-
-TEST_F(FileManagerTypeTest, createFailuresAreLogged) {
-    std::ofstream(odd) << "a file where a folder should be";
-    File underAFile(odd / "f.txt");
+    File underAFile(odd / "b" / "c.txt" / "f.txt");  // a file where a folder should be
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(underAFile.create()); }),
-              Lines{"Could not create file at location: " + odd.string() + "/f.txt"});
+              Lines{"Could not create file at location: " + odd.string() + "/b/c.txt/f.txt"});
     // The folder exists but takes no new files, even for root.
     File inProc(fs::path("/proc/self/orvane"));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(inProc.create()); }),
               Lines{"Could not create file at location: /proc/self/orvane"});
 }
 
-TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersAndTakesAMissingItemAsDone) {
+// A link is the entry itself, never its target; and the operations go through
+// an overridden existence test.
+TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersOrLinksTakesAMissingItemAsDoneAndAsksExists) {
     fs::create_directories(odd / "inner");
     std::ofstream(odd / "inner" / "leaf") << "x";
     File file(odd);
@@ -74,13 +68,9 @@ TEST_F(FileManagerTypeTest, deleteRemovesWholeFoldersAndTakesAMissingItemAsDone)
     EXPECT_FALSE(fs::exists(odd));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }),
               Lines{"File doesn't exist at: " + odd.string()});
-}
-
-TEST_F(FileManagerTypeTest, aLinkIsTheEntryItselfNeverItsTarget) {
     const fs::path target = folder.path() / "target";
     fs::create_symlink(target, odd);  // dangling
-    File file(odd);
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{alreadyThere()});
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), alreadyThere(odd));
     EXPECT_FALSE(fs::exists(fs::symlink_status(target)));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.deleteFile()); }), Lines{});
     EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
@@ -89,6 +79,13 @@ TEST_F(FileManagerTypeTest, aLinkIsTheEntryItselfNeverItsTarget) {
     EXPECT_TRUE(file.deleteFile());
     EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
     EXPECT_TRUE(fs::exists(target));
+
+    ClaimsToExist claims(odd);
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(claims.create()); }), alreadyThere(odd));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(odd)));
+    // Removing what is not there fails.
+    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(claims.deleteFile()); }),
+              Lines{"Could not remove file from location: " + odd.string()});
 }
 
 TEST_F(FileManagerTypeTest, cleanEmptiesOrCreatesAndStopsAtARefusedRemoval) {
@@ -103,15 +100,6 @@ TEST_F(FileManagerTypeTest, cleanEmptiesOrCreatesAndStopsAtARefusedRemoval) {
     File refused(fs::path("/proc/self/cmdline"));
     EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(refused.clean()); }),
               Lines{"Could not remove file from location: /proc/self/cmdline"});
-}
-
-TEST_F(FileManagerTypeTest, theOperationsGoThroughAnOverriddenExistenceTest) {
-    ClaimsToExist file(odd);
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_TRUE(file.create()); }), Lines{alreadyThere()});
-    EXPECT_FALSE(fs::exists(odd));
-    // Removing what is not there fails.
-    EXPECT_EQ(messagesLoggedBy([&] { EXPECT_FALSE(file.deleteFile()); }),
-              Lines{"Could not remove file from location: " + odd.string()});
 }
 
 }  // namespace

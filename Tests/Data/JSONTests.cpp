@@ -13,18 +13,7 @@ namespace {
 
 using orvane::JSON;
 using orvane::JSONError;
-using orvane::ObjectDictionary;
 using orvane::URL;
-
-class JSONFileTest : public ::testing::Test {
-protected:
-    URL write(std::string_view text) {
-        std::ofstream(folder.path() / "file.json", std::ios::binary) << text;
-        return URL::fileURLWithPath((folder.path() / "file.json").string());
-    }
-
-    testsupport::TemporaryFolder folder;
-};
 
 template <class Operation>
 JSONError errorOf(Operation operation) {
@@ -42,17 +31,18 @@ JSONError errorFor(const JSON& json, std::string_view key) {
     return errorOf([&] { json.value<T>(key); });
 }
 
-TEST_F(JSONFileTest, readsTheTopLevelObject) {
+TEST(JSON, readsTheTopLevelObjectUnreadableFilesAreParseErrorsAndOtherBytesFormatErrors) {
+    testsupport::TemporaryFolder folder;
+    const auto write = [&](std::string_view text) {
+        std::ofstream(folder.path() / "file.json", std::ios::binary) << text;
+        return URL::fileURLWithPath((folder.path() / "file.json").string());
+    };
     const JSON json(write(R"({"name":"vault","proxy":{"host":"h"}})"));
     EXPECT_EQ(json.value<std::string>("name"), "vault");
     EXPECT_EQ((json.value<std::map<std::string, std::string>>("proxy")).at("host"), "h");
-}
-
-TEST_F(JSONFileTest, unreadableFilesAreParseErrorsAndOtherBytesFormatErrors) {
-    const URL missing = URL::fileURLWithPath((folder.path() / "missing.json").string());
-    const URL directory = URL::fileURLWithPath(folder.path().string());
-    const URL web = *URL::fromString("https://example.invalid/config.json");
-    for (const URL& url : {missing, directory, web}) {
+    for (const URL& url : {URL::fileURLWithPath((folder.path() / "missing.json").string()),
+                           URL::fileURLWithPath(folder.path().string()),
+                           *URL::fromString("https://example.invalid/config.json")}) {
         EXPECT_EQ(errorOf([&] { JSON{url}; }), JSONError::fileParseError(url)) << url.absoluteString();
     }
     for (const std::string_view text :
@@ -64,11 +54,9 @@ TEST_F(JSONFileTest, unreadableFilesAreParseErrorsAndOtherBytesFormatErrors) {
 
 // The conversions themselves are Object's; here, what reaches the caller.
 TEST(JSON, aValueOfAnotherKindNamesTheTypeAskedFor) {
-    const URL url = URL::fileURLWithPath("/config.json");
-    const JSON json(orvane::Data(std::string_view(R"({"s":"5","one":1,"n":null,"big":3000000000,
-                                                      "huge":18446744073709551615,"mixed":[1,"2"]})"))
-                        .bytes(),
-                    url);
+    const orvane::Data text(std::string_view(R"({"s":"5","one":1,"n":null,"big":3000000000,
+                                                "huge":18446744073709551615,"mixed":[1,"2"]})"));
+    const JSON json(text.bytes(), URL::fileURLWithPath("/config.json"));
     EXPECT_EQ(errorFor<std::int64_t>(json, "s.x"), JSONError::valueNotFound("s.x"));  // a key, not a path
     EXPECT_EQ(errorFor<std::int64_t>(json, "s"), JSONError::invalidValueCast("s", "Int"));
     EXPECT_EQ(errorFor<bool>(json, "one"), JSONError::invalidValueCast("one", "Bool"));
@@ -79,7 +67,7 @@ TEST(JSON, aValueOfAnotherKindNamesTheTypeAskedFor) {
     EXPECT_EQ(json.value<std::optional<std::string>>("n"), std::nullopt);
     EXPECT_EQ(errorFor<std::vector<std::int64_t>>(json, "mixed"),
               JSONError::invalidValueCast("mixed", "Array<Int>"));
-    EXPECT_EQ(errorFor<ObjectDictionary>(json, "mixed"),
+    EXPECT_EQ(errorFor<orvane::ObjectDictionary>(json, "mixed"),
               JSONError::invalidValueCast("mixed", "Dictionary<String, Any>"));
 }
 
