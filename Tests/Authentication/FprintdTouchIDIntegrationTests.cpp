@@ -15,25 +15,19 @@
 #include <fstream>
 #include <future>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
-using orvane::FprintdConfiguration;
-using orvane::LAErrorCode;
-using orvane::TouchID;
-using orvane::TouchIDError;
-using orvane::TouchIDErrorCase;
-using orvane::TouchIDState;
+using namespace orvane;
 using testsupport::ChildProcess;
 using testsupport::PrivateBus;
 
 namespace {
 
-using Outcome = orvane::Result<void, TouchIDError>;
+using Outcome = Result<void, TouchIDError>;
 
 constexpr const char* fprintdName = "net.reactivated.Fprint";
 
@@ -52,7 +46,7 @@ protected:
     void SetUp() override { ASSERT_FALSE(bus_->address().empty()) << "dbus-daemon could not be started"; }
 
     void TearDown() override {
-        orvane::setAuthenticationPromptPresenter(nullptr);
+        setAuthenticationPromptPresenter(nullptr);
         mock_.reset();
     }
 
@@ -80,44 +74,31 @@ protected:
     }
 
     static std::shared_ptr<TouchID> touchIDWith(FprintdConfiguration configuration) {
-        return TouchID::create(orvane::FprintdAuthenticationPlatform::create(configuration));
+        return TouchID::create(FprintdAuthenticationPlatform::create(configuration));
     }
 
     struct Authorization {
-        std::optional<Outcome> outcome;
+        // "success", "underlying <LAError code>", "case <TouchIDErrorCase>", or "no reply".
+        std::string outcome;
         bool repliedOnCallingThread = false;
     };
 
     static Authorization authorize(TouchID& touchID) {
-        auto promise = std::make_shared<std::promise<Outcome>>();
+        auto promise = std::make_shared<std::promise<Authorization>>();
         auto future = promise->get_future();
         const auto caller = std::this_thread::get_id();
-        auto onCaller = std::make_shared<bool>(false);
-        touchID.authorize("Unlock the vault", "Use password", [promise, caller, onCaller](Outcome outcome) {
-            *onCaller = std::this_thread::get_id() == caller;
-            promise->set_value(std::move(outcome));
+        touchID.authorize("Unlock the vault", "Use password", [promise, caller](Outcome outcome) {
+            const auto error = outcome.error();
+            promise->set_value({!error ? "success"
+                                : error->errorCase() == TouchIDErrorCase::underlyingError
+                                    ? "underlying " + std::to_string(error->underlying()->code())
+                                    : "case " + std::to_string(static_cast<int>(error->errorCase())),
+                                std::this_thread::get_id() == caller});
         });
-        Authorization result;
-        if (future.wait_for(60s) == std::future_status::ready) {
-            result.outcome = future.get();
-            result.repliedOnCallingThread = *onCaller;
+        if (future.wait_for(60s) != std::future_status::ready) {
+            return {"no reply"};
         }
-        return result;
-    }
-
-    // The LAError code of an underlyingError, 0 for success, the case otherwise.
-    static std::string described(const Authorization& authorization) {
-        if (!authorization.outcome) {
-            return "no reply";
-        }
-        const auto error = authorization.outcome->error();
-        if (!error) {
-            return "success";
-        }
-        if (error->errorCase() == TouchIDErrorCase::underlyingError) {
-            return "underlying " + std::to_string(error->underlying()->code());
-        }
-        return "case " + std::to_string(static_cast<int>(error->errorCase()));
+        return future.get();
     }
 
     static inline PrivateBus* bus_ = nullptr;
@@ -180,7 +161,7 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
         SCOPED_TRACE(row.parameters);
         startService(row.parameters);
         const auto authorization = authorize(*touchID);
-        EXPECT_EQ(described(authorization), row.expected);
+        EXPECT_EQ(authorization.outcome, row.expected);
         EXPECT_EQ(deviceCalls(), row.deviceCalls);
         if (row.deviceCalls.size() > 1) {
             EXPECT_FALSE(authorization.repliedOnCallingThread);
@@ -189,7 +170,7 @@ TEST_F(FprintdTouchIDIntegrationTest, authorizeOutcomesAndReleaseOnEveryPath) {
 
     // No finger before the (short) timeout.
     startService(R"({"verify": [[]]})");
-    EXPECT_EQ(described(authorize(*touchIDWith({.callTimeout = 5s, .verifyTimeout = 1s}))), "underlying -4");
+    EXPECT_EQ(authorize(*touchIDWith({.callTimeout = 5s, .verifyTimeout = 1s})).outcome, "underlying -4");
     EXPECT_EQ(deviceCalls(), once);
 }
 
@@ -198,16 +179,16 @@ TEST_F(FprintdTouchIDIntegrationTest, lockoutAfterFiveFailuresUntilTheCoolDownPa
         .callTimeout = 5s, .verifyTimeout = 10s, .lockoutThreshold = 5, .lockoutCoolDown = 4s};
     const auto touchID = touchIDWith(configuration);
     startService(R"({})");
-    ASSERT_EQ(described(authorize(*touchID)), "success");  // a match starts the count afresh
+    ASSERT_EQ(authorize(*touchID).outcome, "success");  // a match starts the count afresh
 
     startService(R"({"verify": [["verify-no-match"]]})");
-    EXPECT_EQ(described(authorize(*touchID)), "underlying -1");  // three failures
+    EXPECT_EQ(authorize(*touchID).outcome, "underlying -1");  // three failures
     EXPECT_EQ(touchID->state(), TouchIDState::ok);
-    EXPECT_EQ(described(authorize(*touchID)), "case 2");  // the fifth locks out mid-authorization
+    EXPECT_EQ(authorize(*touchID).outcome, "case 2");  // the fifth locks out mid-authorization
     EXPECT_EQ(touchID->state(), TouchIDState::hardwareLockout);
     EXPECT_FALSE(touchID->isEnabled());
     const auto refused = authorize(*touchID);
-    EXPECT_EQ(described(refused), "case 2");
+    EXPECT_EQ(refused.outcome, "case 2");
     EXPECT_TRUE(refused.repliedOnCallingThread);
 
     auto state = touchID->state();
@@ -217,18 +198,18 @@ TEST_F(FprintdTouchIDIntegrationTest, lockoutAfterFiveFailuresUntilTheCoolDownPa
     }
     EXPECT_EQ(state, TouchIDState::ok);
     // The count started again: three more failures are not a lockout.
-    EXPECT_EQ(described(authorize(*touchID)), "underlying -1");
+    EXPECT_EQ(authorize(*touchID).outcome, "underlying -1");
     startService(R"({})");
-    EXPECT_EQ(described(authorize(*touchID)), "success");
+    EXPECT_EQ(authorize(*touchID).outcome, "success");
 }
 
 // A presenter that acts the moment the prompt is shown.
-struct ActingPresenter : orvane::AuthenticationPromptPresenter {
+struct ActingPresenter : AuthenticationPromptPresenter {
     std::function<void(std::function<void()>)> onShow;
     std::atomic<int> shown{0};
     std::atomic<int> dismissed{0};
     std::string reason;
-    void show(const orvane::AuthenticationPrompt& prompt, std::function<void()> cancel) override {
+    void show(const AuthenticationPrompt& prompt, std::function<void()> cancel) override {
         reason = prompt.localizedReason;
         ++shown;
         onShow(std::move(cancel));
@@ -239,17 +220,17 @@ struct ActingPresenter : orvane::AuthenticationPromptPresenter {
 TEST_F(FprintdTouchIDIntegrationTest, cancelThroughThePromptAndServiceLeavingEndTheEvaluation) {
     const auto touchID = touchIDWith({.callTimeout = 5s, .verifyTimeout = 30s});
     auto presenter = std::make_shared<ActingPresenter>();
-    orvane::setAuthenticationPromptPresenter(presenter);
+    setAuthenticationPromptPresenter(presenter);
 
     startService(R"({"verify": [[]]})");
     presenter->onShow = [](std::function<void()> cancel) { cancel(); };
-    EXPECT_EQ(described(authorize(*touchID)), "underlying -2");
+    EXPECT_EQ(authorize(*touchID).outcome, "underlying -2");
     EXPECT_EQ(presenter->reason, "Unlock the vault");
     EXPECT_EQ(deviceCalls().back(), "Release");
 
     startService(R"({"verify": [[]]})");
     presenter->onShow = [mock = mock_->pid()](std::function<void()>) { ::kill(mock, SIGKILL); };
-    EXPECT_EQ(described(authorize(*touchID)), "underlying -4");
+    EXPECT_EQ(authorize(*touchID).outcome, "underlying -4");
     EXPECT_EQ(presenter->shown.load(), 2);
     EXPECT_EQ(presenter->dismissed.load(), 2);
 }
@@ -259,7 +240,7 @@ TEST_F(FprintdTouchIDIntegrationTest, aHangingServiceCostsAtMostTheBound) {
     const auto touchID = touchIDWith({.callTimeout = 1500ms});
     // Answers (instead of waiting for the service) and says the reader is unavailable.
     EXPECT_EQ(touchID->state(), TouchIDState::hardwareUnavailable);
-    EXPECT_EQ(described(authorize(*touchID)), "case 0");
+    EXPECT_EQ(authorize(*touchID).outcome, "case 0");
 }
 
 }  // namespace

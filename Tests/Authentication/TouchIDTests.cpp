@@ -9,25 +9,19 @@
 #include <string>
 #include <vector>
 
-using orvane::LAError;
-using orvane::LAErrorCode;
-using orvane::NSError;
-using orvane::TouchID;
-using orvane::TouchIDError;
-using orvane::TouchIDErrorCase;
-using orvane::TouchIDState;
+using namespace orvane;
 
 namespace {
 
-using Outcome = orvane::Result<void, TouchIDError>;
+using Outcome = Result<void, TouchIDError>;
 
 // A platform whose answers the test sets, and whose evaluations wait until
 // the test completes them.
-struct ScriptedPlatform : orvane::LAAuthenticationPlatform {
+struct ScriptedPlatform : LAAuthenticationPlatform {
     struct Evaluation {
         std::string reason;
         std::string fallbackTitle;
-        orvane::LAContext::Reply reply;
+        LAContext::Reply reply;
     };
 
     bool offersService = true;
@@ -35,11 +29,11 @@ struct ScriptedPlatform : orvane::LAAuthenticationPlatform {
     int contextsMade = 0;
     std::vector<Evaluation> evaluations;
 
-    struct Context : orvane::LAContext {
+    struct Context : LAContext {
         explicit Context(ScriptedPlatform& owner) : platform(owner) {}
-        std::optional<NSError> canEvaluatePolicy(orvane::LAPolicy) override { return platform.canEvaluateError; }
+        std::optional<NSError> canEvaluatePolicy(LAPolicy) override { return platform.canEvaluateError; }
         void setLocalizedFallbackTitle(std::string title) override { fallbackTitle = std::move(title); }
-        void evaluatePolicy(orvane::LAPolicy, std::string reason, Reply reply) override {
+        void evaluatePolicy(LAPolicy, std::string reason, Reply reply) override {
             platform.evaluations.push_back({std::move(reason), fallbackTitle, std::move(reply)});
         }
         ScriptedPlatform& platform;
@@ -47,7 +41,7 @@ struct ScriptedPlatform : orvane::LAAuthenticationPlatform {
     };
 
     bool systemOffersService() override { return offersService; }
-    std::unique_ptr<orvane::LAContext> makeContext() override {
+    std::unique_ptr<LAContext> makeContext() override {
         ++contextsMade;
         return std::make_unique<Context>(*this);
     }
@@ -62,7 +56,7 @@ struct ScriptedPlatform : orvane::LAAuthenticationPlatform {
 // Collects every reply of one authorize call.
 struct Replies {
     std::vector<Outcome> received;
-    orvane::TouchIDProxy::Reply collector() {
+    TouchIDProxy::Reply collector() {
         return [this](Outcome outcome) { received.push_back(std::move(outcome)); };
     }
     TouchIDErrorCase onlyFailure() const {
@@ -73,16 +67,14 @@ struct Replies {
     }
 };
 
-struct Fixture : ::testing::Test {
+struct TouchIDTest : ::testing::Test {
     std::shared_ptr<ScriptedPlatform> platform = std::make_shared<ScriptedPlatform>();
     std::shared_ptr<TouchID> touchID = TouchID::create(platform);
     // A completion that never ran still holds its TouchID, which holds the platform.
     void TearDown() override { platform->evaluations.clear(); }
 };
 
-using TouchIDCheckTests = Fixture;
-
-TEST_F(TouchIDCheckTests, policyCheckDecidesStateEnabledAndImmediateReply) {
+TEST_F(TouchIDTest, policyCheckDecidesStateEnabledAndImmediateReply) {
     struct Row {
         bool offersService;
         std::optional<LAErrorCode> error;
@@ -128,9 +120,7 @@ TEST_F(TouchIDCheckTests, policyCheckDecidesStateEnabledAndImmediateReply) {
     EXPECT_EQ(platform->evaluations.size(), 1U);
 }
 
-using TouchIDCompletionTests = Fixture;
-
-TEST_F(TouchIDCompletionTests, completionIsReducedToOneReply) {
+TEST_F(TouchIDTest, completionIsReducedToOneReply) {
     struct Row {
         bool success;
         std::optional<LAErrorCode> error;
@@ -161,18 +151,14 @@ TEST_F(TouchIDCompletionTests, completionIsReducedToOneReply) {
         }
         EXPECT_EQ(replies.onlyFailure(), *row.failure);
         if (*row.failure == TouchIDErrorCase::underlyingError) {
-            const NSError bridged = replies.received.front().error()->toNSError();
-            EXPECT_EQ(bridged.code(), 5);
-            const auto underlying = bridged.userInfo().at(std::string(orvane::NSUnderlyingErrorKey))
-                                        .as<std::shared_ptr<NSError>>();
-            ASSERT_TRUE(underlying && *underlying);
-            EXPECT_EQ((*underlying)->domain(), orvane::LAErrorDomain);
-            EXPECT_EQ((*underlying)->code(), static_cast<int>(*row.error));
+            const auto underlying = replies.received.front().error()->underlying();
+            EXPECT_EQ(underlying->domain(), LAErrorDomain);
+            EXPECT_EQ(underlying->code(), static_cast<int>(*row.error));
         }
     }
 }
 
-TEST_F(TouchIDCompletionTests, secondAuthorizeWhileRunningIsPendingAndFirstStillRepliesOnce) {
+TEST_F(TouchIDTest, secondAuthorizeWhileRunningIsPendingAndFirstStillRepliesOnce) {
     Replies first;
     Replies second;
     touchID->authorize("first", "", first.collector());
@@ -191,7 +177,7 @@ TEST_F(TouchIDCompletionTests, secondAuthorizeWhileRunningIsPendingAndFirstStill
     EXPECT_EQ(platform->evaluations.size(), 2U);
 }
 
-TEST_F(TouchIDCompletionTests, lockoutDuringARunningAuthorizationWinsOverPending) {
+TEST_F(TouchIDTest, lockoutDuringARunningAuthorizationWinsOverPending) {
     Replies first;
     touchID->authorize("first", "", first.collector());
     platform->canEvaluateError = LAError(LAErrorCode::biometryLockout);
@@ -202,7 +188,7 @@ TEST_F(TouchIDCompletionTests, lockoutDuringARunningAuthorizationWinsOverPending
     EXPECT_FALSE(touchID->isEnabled());
 }
 
-TEST_F(TouchIDCompletionTests, replyMayAuthorizeAgainAndCompletionKeepsTouchIDAlive) {
+TEST_F(TouchIDTest, replyMayAuthorizeAgainAndCompletionKeepsTouchIDAlive) {
     std::weak_ptr<TouchID> watched = touchID;
     Replies again;
     int firstReplies = 0;
@@ -246,14 +232,13 @@ TEST(TouchIDErrorTests, bridgingRoundTripsEveryCase) {
 
 TEST(TouchIDErrorTests, fromNSErrorGivesNothingForWhatItCannotRead) {
     const std::string domain = "TarvelOrvane.TouchIDError";
-    const std::string key(orvane::NSUnderlyingErrorKey);
     const NSError unreadable[] = {
         NSError("TarvelOrvane.KeychainFetchError", 0),
         NSError(domain, 7),
         NSError(domain, -1),
         NSError(domain, 5),
-        NSError(domain, 5, {{"other", orvane::Object(std::make_shared<NSError>(domain, 0))}}),
-        NSError(domain, 5, {{key, orvane::Object("not an error")}}),
+        NSError(domain, 5, {{"other", Object(std::make_shared<NSError>(domain, 0))}}),
+        NSError(domain, 5, {{std::string(NSUnderlyingErrorKey), Object("not an error")}}),
     };
     for (const NSError& error : unreadable) {
         EXPECT_FALSE(TouchIDError::fromNSError(error).has_value()) << error.description();
@@ -273,7 +258,7 @@ TEST(TouchIDStateTests, rawValuesRoundTripAndAreCaseSensitive) {
 }
 
 TEST(TouchIDStateTests, pendingUnderlyingAndUnknownFailuresAreUnknown) {
-    using PolicyResult = orvane::Result<orvane::LAPolicy, TouchIDError>;
+    using PolicyResult = Result<LAPolicy, TouchIDError>;
     for (const auto& error : {TouchIDError(TouchIDErrorCase::pendingAuthorization),
                               TouchIDError(TouchIDErrorCase::unknownError),
                               TouchIDError::underlyingError(LAError(LAErrorCode::userCancel))}) {

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,14 +22,13 @@ namespace {
 class FakeBackend : public UserNotificationBackend {
 public:
     struct Post {
-        std::string title;
         std::uint32_t replacesId;
         Posted posted;
     };
 
     void setEvents(Events given) override { events = std::move(given); }
-    void post(const NSUserNotification& notification, std::uint32_t replacesId, Posted posted) override {
-        posts.push_back({notification.title(), replacesId, std::move(posted)});
+    void post(const NSUserNotification&, std::uint32_t replacesId, Posted posted) override {
+        posts.push_back({replacesId, std::move(posted)});
     }
     void close(std::uint32_t id) override { closes.push_back(id); }
 
@@ -104,30 +101,20 @@ TEST_F(UserNotificationCenterProxyTest, readyMadeRemovalsSearchTheListsOfTheirSt
         std::vector<std::string> deliveredLeft;
     };
     const std::vector<Case> cases = {
-        {"identifier, any",
-         [](auto& p) { p.removeNotificationsWithIdentifier("a"); },
-         {"s-none", "s-5"},
-         {"d-none", "d-text5", "d-nokey"}},
+        {"identifier, any", [](auto& p) { p.removeNotificationsWithIdentifier("a"); },
+         {"s-none", "s-5"}, {"d-none", "d-text5", "d-nokey"}},
         {"identifier, delivered",
          [](auto& p) { p.removeNotificationsWithIdentifier("a", UserNotificationState::delivered); },
-         {"s-a", "s-none", "s-5"},
-         {"d-none", "d-text5", "d-nokey"}},
+         {"s-a", "s-none", "s-5"}, {"d-none", "d-text5", "d-nokey"}},
         {"identifier, scheduled",
          [](auto& p) { p.removeNotificationsWithIdentifier("a", UserNotificationState::scheduled); },
-         {"s-none", "s-5"},
-         {"d-a", "d-none", "d-text5", "d-nokey"}},
-        {"integer 5 matches only integers",
-         [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", 5); },
-         {"s-a", "s-none"},
-         {"d-a", "d-none", "d-text5", "d-nokey"}},
-        {"string 5 matches only strings",
-         [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", "5"); },
-         {"s-a", "s-none", "s-5"},
-         {"d-a", "d-none", "d-nokey"}},
-        {"predicate",
-         [](auto& p) { p.removeNotifications([](const auto& n) { return n.title().ends_with("e"); }); },
-         {"s-a", "s-5"},
-         {"d-a", "d-text5", "d-nokey"}},
+         {"s-none", "s-5"}, {"d-a", "d-none", "d-text5", "d-nokey"}},
+        {"integer 5 matches only integers", [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", 5); },
+         {"s-a", "s-none"}, {"d-a", "d-none", "d-text5", "d-nokey"}},
+        {"string 5 matches only strings", [](auto& p) { p.removeNotificationsWhereUserInfoKey("k", "5"); },
+         {"s-a", "s-none", "s-5"}, {"d-a", "d-none", "d-nokey"}},
+        {"predicate", [](auto& p) { p.removeNotifications([](const auto& n) { return n.title().ends_with("e"); }); },
+         {"s-a", "s-5"}, {"d-a", "d-text5", "d-nokey"}},
         {"all", [](auto& p) { p.removeAllNotifications(); }, {}, {}},
     };
     for (const auto& c : cases) {
@@ -162,20 +149,13 @@ TEST_F(UserNotificationCenterProxyTest, serverEventsReachEachLiveObserverOnce) {
         {"delivery alone", [](auto&) {}, {}, 1},
         {"activation", [](auto& b) { b.events.activated(7, clicked); }, {"hello"}, 1},
         {"dismissal", [](auto& b) { b.events.closed(7, 2); }, {"hello"}, 0},
-        {"one click: action then closed",
-         [](auto& b) { b.events.activated(7, clicked), b.events.closed(7, 2); },
-         {"hello"},
-         0},
+        {"one click: action then closed", [](auto& b) { b.events.activated(7, clicked), b.events.closed(7, 2); },
+         {"hello"}, 0},
         {"expired", [](auto& b) { b.events.closed(7, 1); }, {}, 0},
         {"closed by a call", [](auto& b) { b.events.closed(7, 3); }, {}, 0},
         {"ids not ours",
-         [](auto& b) { b.events.activated(8, clicked), b.events.closed(9, 2), b.events.closed(0, 2); },
-         {},
-         1},
-        {"server restarted",
-         [](auto& b) { b.events.serverRestarted(), b.events.activated(7, clicked); },
-         {},
-         0},
+         [](auto& b) { b.events.activated(8, clicked), b.events.closed(9, 2), b.events.closed(0, 2); }, {}, 1},
+        {"server restarted", [](auto& b) { b.events.serverRestarted(), b.events.activated(7, clicked); }, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
