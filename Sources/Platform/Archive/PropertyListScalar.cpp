@@ -2,9 +2,11 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -23,34 +25,39 @@ bool isUnsignedInteger(void* node) {
     return list && list->size() > 8 && (*list)[8] == sixteenByteIntegerMarker;
 }
 
+// parseSingleObject: the tree of a binary property list whose only object is
+// `object` (its marker and payload, at most 17 bytes), built by hand: libplist
+// 2.2 has no public call that makes a full-precision date or an integer above
+// INT64_MAX.
+PropertyListNode parseSingleObject(std::span<const std::uint8_t> object) {
+    std::array<std::uint8_t, 8 + 17 + 1 + 32> list{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::copy(object.begin(), object.end(), list.begin() + 8);
+    const std::size_t table = 8 + object.size();
+    list[table] = 8;           // the offset table: object 0 at offset 8
+    list[table + 1 + 6] = 1;   // offset size
+    list[table + 1 + 7] = 1;   // reference size
+    list[table + 1 + 15] = 1;  // one object, the top one
+    list[table + 1 + 31] = static_cast<std::uint8_t>(table);
+    return BinaryPropertyList::parse(std::span(list).first(table + 1 + 32));
+}
+
 }  // namespace
 
 PropertyListNode makePropertyListDate(double secondsSinceReferenceDate) {
-    std::array<std::uint8_t, 8 + 9 + 1 + 32> list{'b', 'p', 'l', 'i', 's', 't', '0', '0', dateMarker};
+    std::array<std::uint8_t, 9> object{dateMarker};
     const auto bits = std::bit_cast<std::uint64_t>(secondsSinceReferenceDate);
     for (std::size_t index = 0; index < 8; ++index) {
-        list[9 + index] = static_cast<std::uint8_t>(bits >> (8 * (7 - index)));
+        object[1 + index] = static_cast<std::uint8_t>(bits >> (8 * (7 - index)));
     }
-    list[17] = 8;       // the offset table: object 0 at offset 8
-    list[18 + 6] = 1;   // offset size
-    list[18 + 7] = 1;   // reference size
-    list[18 + 15] = 1;  // one object, the top one
-    list[18 + 31] = 17;
-    return BinaryPropertyList::parse(list);
+    return parseSingleObject(object);
 }
 
 PropertyListNode makePropertyListUnsigned(std::uint64_t value) {
-    std::array<std::uint8_t, 8 + 17 + 1 + 32> list{
-        'b', 'p', 'l', 'i', 's', 't', '0', '0', sixteenByteIntegerMarker};
+    std::array<std::uint8_t, 17> object{sixteenByteIntegerMarker};
     for (std::size_t index = 0; index < 8; ++index) {
-        list[17 + index] = static_cast<std::uint8_t>(value >> (8 * (7 - index)));  // the low half
+        object[9 + index] = static_cast<std::uint8_t>(value >> (8 * (7 - index)));  // the low half
     }
-    list[25] = 8;       // the offset table: object 0 at offset 8
-    list[26 + 6] = 1;   // offset size
-    list[26 + 7] = 1;   // reference size
-    list[26 + 15] = 1;  // one object, the top one
-    list[26 + 31] = 25;
-    return BinaryPropertyList::parse(list);
+    return parseSingleObject(object);
 }
 
 Date propertyListDate(void* node) {
