@@ -10,10 +10,7 @@
 
 namespace {
 
-using orvane::classifyHTTPClientCompletion;
-using orvane::Data;
-using orvane::HTTPURLResponse;
-using orvane::URLResponse;
+using namespace orvane;
 
 std::string debugDescription(const orvane::NSError& error) {
     return error.userInfo().at(std::string(orvane::NSDebugDescriptionErrorKey)).as<std::string>().value_or("");
@@ -22,12 +19,11 @@ std::string debugDescription(const orvane::NSError& error) {
 TEST(HTTPClientURLSession, classifiesInOrderErrorThenStatusThenResponseKind) {
     const auto ok = std::make_shared<HTTPURLResponse>("http://h/", 200, "", 0);
     const auto timedOut = orvane::makeURLError(orvane::URLErrorCode::timedOut, "http://h/", "");
-    struct Case {
+    const struct {
         std::optional<orvane::NSError> error;
         std::shared_ptr<URLResponse> response;
         std::string expected;  // "" for success
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {timedOut, ok, "Received error: " + timedOut.description()},
         {std::nullopt, std::make_shared<HTTPURLResponse>("http://h/", 399, "", 0), ""},
         {std::nullopt, std::make_shared<HTTPURLResponse>("http://h/", 400, "", 0), "Received http error code: 400"},

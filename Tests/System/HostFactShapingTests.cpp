@@ -17,11 +17,9 @@ TEST(HostFactShaping, replacesEachMaximalSubpartOfIllFormedUTF8Once) {
     } cases[] = {
         {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
         // The Unicode Standard's own example (table 3-8): a truncated
-        // three- and four-byte sequence each count once, stray bytes each once.
-        {"a\xF1\x80\x80\xE1\x80\xC2"
-         "b\x80"
-         "c\x80\xBF"
-         "d",
+        // three- and four-byte sequence each count once, stray bytes each once
+        // (octal escapes, so that the letters after them stay letters).
+        {"a\361\200\200\341\200\302b\200c\200\277d",
          "a" + fffd + fffd + fffd + "b" + fffd + "c" + fffd + fffd + "d"},
         {"\xC0\xAF", fffd + fffd},                        // overlong lead
         {"\xED\xA0\x80", fffd + fffd + fffd},             // surrogate
@@ -45,9 +43,7 @@ TEST(HostFactShaping, kernelTextStopsAtNulAndDropsOneNewline) {
         {"", ""},
     };
     for (const auto& [bytes, text] : cases) {
-        const std::string shaped = kernelText(bytes);
-        EXPECT_EQ(shaped, text) << testing::PrintToString(bytes);
-        EXPECT_EQ(shaped.find('\0'), std::string::npos);
+        EXPECT_EQ(kernelText(bytes), text) << testing::PrintToString(bytes);
     }
 }
 
@@ -108,18 +104,13 @@ TEST(HostFactShaping, lastCharactersCountsUserPerceivedCharacters) {
         {"ABCDEFGH", "BCDEFGH"},
         {"ABCDEFG", "ABCDEFG"},
         {"", ""},
-        {"\xC3\x84\xC3\x96\xC3\x9C"
-         "ABCDE",
-         "\xC3\x96\xC3\x9C"
-         "ABCDE"},  // 8 characters, 11 bytes
+        {"\u00C4\u00D6\u00DCABCDE", "\u00D6\u00DCABCDE"},  // 8 characters, 11 bytes
         {"XX" + combined + "ABCDE", "X" + combined + "ABCDE"},
         {"X" + flag + flag + "ABCDEF", flag + "ABCDEF"},
         {"X" + family + "ABCDEF", family + "ABCDEF"},
         {"X" + hangul + "ABCDEF", hangul + "ABCDEF"},
         {"XY\r\nABCDE", "Y\r\nABCDE"},
-        {"X\xFF\xFE"
-         "ABCDE",
-         fffd + fffd + "ABCDE"},
+        {"X\377\376ABCDE", fffd + fffd + "ABCDE"},
     };
     for (const auto& [text, last] : cases) {
         EXPECT_EQ(lastCharacters(text, 7), last) << testing::PrintToString(text);

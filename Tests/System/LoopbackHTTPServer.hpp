@@ -7,9 +7,8 @@
 //   auto url = server.url("/text");   // "http://127.0.0.1:<port>/text"
 #pragma once
 
+#include "Support/ChildProcess.hpp"
 #include "Support/TemporaryFolder.hpp"
-
-#include <sys/types.h>
 
 #include <filesystem>
 #include <optional>
@@ -27,15 +26,12 @@ struct TestCertificate {
 class LoopbackHTTPServer {
 public:
     explicit LoopbackHTTPServer(const TestCertificate* tls = nullptr);
-    ~LoopbackHTTPServer();
-    LoopbackHTTPServer(const LoopbackHTTPServer&) = delete;
-    LoopbackHTTPServer& operator=(const LoopbackHTTPServer&) = delete;
 
     int port() const { return port_; }
     std::string url(const std::string& path) const;
 
 private:
-    pid_t pid_ = -1;
+    std::optional<ChildProcess> process_;
     int port_ = 0;
     bool tls_ = false;
 };
