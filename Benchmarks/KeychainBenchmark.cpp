@@ -3,8 +3,8 @@
 // and service. Real time, since the work happens in the keyring daemon.
 //
 // Run it inside a private keyring, never the user's:
-//   bash scripts/with-test-keyring.sh build/bench/Benchmarks/KeychainBenchmark \
-//       --benchmark_enable_random_interleaving=true
+//   bash scripts/with-test-keyring.sh build/bench/Benchmarks/KeychainBenchmark
+//       --benchmark_enable_random_interleaving=true   (on the same line)
 // Without a reachable Secret Service every benchmark reports the error and
 // the program ends normally.
 #include "Keychain/Keychain.hpp"

@@ -326,7 +326,10 @@ private:
             return "too many elements";
         }
         if (selfClosing && hasValue(element)) {
-            return "<" + std::string(element) + "/> without a value";
+            // Appended rather than "<" + ...: GCC 12 at -O3 takes the prepend for an overlapping copy.
+            std::string problem = "<";
+            problem.append(element).append("/> without a value");
+            return problem;
         }
         if (!selfClosing) {
             leafTextStart_ = position_;
