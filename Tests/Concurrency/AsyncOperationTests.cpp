@@ -9,7 +9,6 @@
 #include <memory>
 
 using orvane::AsyncOperation;
-using orvane::OperationQueue;
 using State = AsyncOperation::State;
 using testsupport::Strings;
 
@@ -82,7 +81,7 @@ TEST(AsyncOperation, cancelFinishesWithoutTheFlagButStartOfAFlaggedOneSkipsMain)
 }
 
 TEST(AsyncOperation, anOperationQueueFollowsItUntilItFinishesLater) {
-    auto queue = OperationQueue::create();
+    auto queue = orvane::OperationQueue::create();
     auto download = std::make_shared<Download>();
     queue->addOperation(download);
     queue->waitUntilAllOperationsAreFinished();

@@ -20,7 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using orvane::DispatchSemaphore;
-using orvane::NSException;
 using orvane::Operation;
 using orvane::OperationQueue;
 using testsupport::Strings;
@@ -100,13 +99,13 @@ TEST(Operation, startAnnouncesExecutingAndFinishedAroundMainOrSkipsMainWhenCance
               (Strings{"will isCancelled", "did isCancelled", "will isFinished", "did isFinished"}));
 }
 
-TEST(OperationQueue, asynchronousOperationRunsOffThreadAndStaysUntilItAnnouncesFinished) {
+TEST(OperationQueue, asynchronousOperationStaysUntilItAnnouncesFinishedEvenOnceTheQueueIsReleased) {
     auto queue = OperationQueue::create();
     EXPECT_EQ(OperationQueue::current(), nullptr);
     auto operation = std::make_shared<LaterOperation>();
     queue->addOperation(operation);
     ASSERT_TRUE(operation->started.wait(10s));
-    EXPECT_EQ(operation->startedOn, queue);
+    EXPECT_EQ(std::exchange(operation->startedOn, nullptr), queue);  // so that only the test holds it
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(queue->operationCount(), 1U) << "start() returning does not finish it";
 
@@ -114,6 +113,19 @@ TEST(OperationQueue, asynchronousOperationRunsOffThreadAndStaysUntilItAnnouncesF
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(queue->operationCount(), 0U);
     EXPECT_FALSE(operation->started.wait(0ms)) << "started twice";
+
+    // A released queue still runs its operations, and then lets them go.
+    auto later = std::make_shared<LaterOperation>();
+    std::weak_ptr<LaterOperation> weak = later;
+    later->readyGate = false;
+    queue->addOperation(later);
+    queue.reset();
+    later->becomeReady();
+    ASSERT_TRUE(later->started.wait(10s));
+    EXPECT_EQ(later->startedOn, nullptr) << "current() is empty once the queue object is gone";
+    later->finish();
+    later.reset();
+    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, 10s));
 }
 
 TEST(OperationQueue, startsAnOperationOnlyOnceItIsReadyAndDropsOneFinishedBeforeItsTurn) {
@@ -124,8 +136,8 @@ TEST(OperationQueue, startsAnOperationOnlyOnceItIsReadyAndDropsOneFinishedBefore
     skipped->readyGate = false;
     queue->addOperation(waiting);
     queue->addOperation(skipped);
-    EXPECT_THROW(queue->addOperation(waiting), NSException);  // an operation joins one queue, once
-    EXPECT_THROW(OperationQueue::create()->addOperation(waiting), NSException);
+    EXPECT_THROW(queue->addOperation(waiting), orvane::NSException);  // an operation joins one queue, once
+    EXPECT_THROW(OperationQueue::create()->addOperation(waiting), orvane::NSException);
     EXPECT_FALSE(waiting->started.wait(50ms));
     EXPECT_EQ(queue->operationCount(), 2U);
     skipped->finish();  // as a cancelled asynchronous operation does
@@ -168,21 +180,6 @@ TEST(OperationQueue, honoursTheMaximumConcurrency) {
     serial->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(next, 20);
     EXPECT_EQ(outOfOrder, 0);
-}
-
-TEST(OperationQueue, releasedQueueStillRunsItsOperationsAndThenLetsThemGo) {
-    auto queue = OperationQueue::create();
-    auto operation = std::make_shared<LaterOperation>();
-    std::weak_ptr<LaterOperation> weak = operation;
-    operation->readyGate = false;
-    queue->addOperation(operation);
-    queue.reset();
-    operation->becomeReady();
-    ASSERT_TRUE(operation->started.wait(10s));
-    EXPECT_EQ(operation->startedOn, nullptr) << "current() is empty once the queue object is gone";
-    operation->finish();
-    operation.reset();
-    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, 10s));
 }
 
 TEST(OperationQueue, everyOperationFinishingOnAnotherThreadLeavesTheQueue) {
