@@ -1,59 +1,43 @@
 #include "Concurrency/AsyncOperation.hpp"
 #include "Platform/Dispatch/DispatchQueue.hpp"
+#include "Platform/Dispatch/OperationNotifications.hpp"
 #include "Platform/Dispatch/OperationQueue.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <string_view>
-#include <vector>
 
 using orvane::AsyncOperation;
-using orvane::Operation;
-using orvane::OperationQueue;
 using State = AsyncOperation::State;
+using testsupport::Strings;
 
 namespace {
 
 // Counts main() calls; finishes only when told to.
-class Work : public AsyncOperation {
-public:
+struct Work : AsyncOperation {
     void main() override { ++mainCalls; }
     std::atomic<int> mainCalls{0};
 };
 
-// Records every change notification as "will isReady" / "did isExecuting".
-class Notifications {
-public:
-    explicit Notifications(Operation& operation) {
-        operation.addObserver([this](std::string_view key, Operation::Change change) {
-            std::lock_guard lock(mutex_);
-            log_.push_back((change == Operation::Change::will ? "will " : "did ") + std::string(key));
-        });
+// Finishes on another thread, after main() has returned; makes a child
+// operation from inside main() to see which queue it captures.
+struct Download : AsyncOperation {
+    void main() override {
+        child = std::make_shared<Work>();
+        orvane::DispatchQueue::global()->async([this] { setState(State::Finished); });
     }
-    std::vector<std::string> take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(log_, {});
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> log_;
+    std::shared_ptr<Work> child;
 };
-
-using Log = std::vector<std::string>;
 
 }  // namespace
 
 TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
     Work operation;
-    Notifications notifications(operation);
+    testsupport::OperationNotifications notifications(operation);
     operation.start();
     EXPECT_EQ(notifications.take(),
-              (Log{"will isExecuting", "will isReady", "did isReady", "did isExecuting"}));
+              (Strings{"will isExecuting", "will isReady", "did isReady", "did isExecuting"}));
     EXPECT_EQ(operation.mainCalls, 1);
     EXPECT_TRUE(operation.isExecuting());
     EXPECT_FALSE(operation.isReady());
@@ -64,7 +48,7 @@ TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
 
     operation.setState(State::Finished);  // the subclass's completion
     EXPECT_EQ(notifications.take(),
-              (Log{"will isFinished", "will isExecuting", "did isExecuting", "did isFinished"}));
+              (Strings{"will isFinished", "will isExecuting", "did isExecuting", "did isFinished"}));
     EXPECT_TRUE(operation.isFinished());
     EXPECT_FALSE(operation.isExecuting());
 }
@@ -72,17 +56,17 @@ TEST(AsyncOperation, startAnnouncesExecutingCallsMainOnceAndStaysExecuting) {
 TEST(AsyncOperation, cancelFinishesWithoutTheFlagButStartOfAFlaggedOneSkipsMain) {
     Work flagged;
     flagged.Operation::cancel();
-    Notifications flaggedNotifications(flagged);
+    testsupport::OperationNotifications flaggedNotifications(flagged);
     flagged.start();
     EXPECT_EQ(flaggedNotifications.take(),
-              (Log{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
+              (Strings{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
     EXPECT_EQ(flagged.mainCalls, 0);
 
     Work operation;
-    Notifications notifications(operation);
+    testsupport::OperationNotifications notifications(operation);
     operation.cancel();
     EXPECT_EQ(notifications.take(),
-              (Log{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
+              (Strings{"will isFinished", "will isReady", "did isReady", "did isFinished"}));
     EXPECT_TRUE(operation.isFinished());
     EXPECT_FALSE(operation.isCancelled());
     operation.start();  // finds the flag clear, so it runs after all
@@ -93,26 +77,11 @@ TEST(AsyncOperation, cancelFinishesWithoutTheFlagButStartOfAFlaggedOneSkipsMain)
     notifications.take();
     operation.setState(State::Finished);
     EXPECT_EQ(notifications.take(),
-              (Log{"will isFinished", "will isFinished", "did isFinished", "did isFinished"}));
+              (Strings{"will isFinished", "will isFinished", "did isFinished", "did isFinished"}));
 }
 
-namespace {
-
-// Finishes on another thread, after main() has returned; makes a child
-// operation from inside main() to see which queue it captures.
-class Download : public AsyncOperation {
-public:
-    void main() override {
-        child = std::make_shared<Work>();
-        orvane::DispatchQueue::global()->async([this] { setState(State::Finished); });
-    }
-    std::shared_ptr<Work> child;
-};
-
-}  // namespace
-
 TEST(AsyncOperation, anOperationQueueFollowsItUntilItFinishesLater) {
-    auto queue = OperationQueue::create();
+    auto queue = orvane::OperationQueue::create();
     auto download = std::make_shared<Download>();
     queue->addOperation(download);
     queue->waitUntilAllOperationsAreFinished();

@@ -38,16 +38,11 @@ TEST(Observable, deliversEachFireInOrderToEveryCallbackInRegistrationOrder) {
     EXPECT_TRUE(calls.empty());  // never inside fire
     ASSERT_TRUE(drainMainQueue());
     EXPECT_EQ(calls, (std::vector<std::string>{"A1", "B1", "C1", "C1", "A2", "B2", "C2", "C2"}));
-}
 
-TEST(Observable, releasedObservableDropsItsPendingDeliveries) {
-    auto observable = Observable<int>::create();
-    int calls = 0;
-    observable->observe([&](int) { ++calls; });
-    observable->fire(1);
-    observable.reset();
+    observable->fire(3);
+    observable.reset();  // a released observable drops its pending deliveries
     ASSERT_TRUE(drainMainQueue());
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(calls.size(), 8U);
 }
 
 TEST(Observable, fireOnTheDeliveryQueueItselfStillDeliversLater) {
@@ -67,7 +62,6 @@ TEST(Observable, fireOnTheDeliveryQueueItselfStillDeliversLater) {
 
 TEST(Observable, queueIsReadAtEachFire) {
     auto observable = Observable<int>::create();
-    EXPECT_EQ(observable->queue(), DispatchQueue::main());
     const auto mainThread = std::this_thread::get_id();
     std::atomic<int> onMain = 0, elsewhere = 0;  // the values delivered on each side
     observable->observe(
@@ -84,10 +78,9 @@ TEST(Observable, queueIsReadAtEachFire) {
 TEST(Observable, firesAndRegistrationsFromManyThreadsAllArrive) {
     auto observable = Observable<int>::create();
     observable->setQueue(DispatchQueue::create("com.orvane.tests.delivery"));  // serial
-    std::atomic<int> sum{0};
-    std::atomic<int> lateMarkers{0};
+    std::atomic<int> sum = 0, lateMarkers = 0;
     observable->observe([&](int value) { sum += value; });
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int thread = 0; thread < 4; ++thread) {
         threads.emplace_back([&] {
             for (int i = 1; i <= 100; ++i) {
@@ -96,9 +89,7 @@ TEST(Observable, firesAndRegistrationsFromManyThreadsAllArrive) {
             observable->observe([&](int value) { lateMarkers += value == 0 ? 1 : 0; });
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    threads.clear();      // joins them
     observable->fire(0);  // after every registration above: reaches all five callbacks
     EXPECT_TRUE(
         orvane::MainLoop::runUntil([&] { return lateMarkers.load() == 4; }, std::chrono::seconds(10)));

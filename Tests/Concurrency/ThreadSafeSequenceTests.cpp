@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iterator>
 #include <memory>
 #include <numeric>
 #include <ranges>
@@ -37,14 +36,12 @@ TEST(ThreadSafeSequence, constructorsKeepOrderDescribeLikeAnArrayAndEmptyHasNoth
     auto fromLiteral = ThreadSafeSequence<std::string>::create({"a", "b"});
     EXPECT_EQ(contents(*fromArray), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(fromArray->description(), "[1, 2, 3]");
-    EXPECT_EQ(contents(*fromLiteral), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(fromLiteral->description(), R"(["a", "b"])");
     EXPECT_EQ(ThreadSafeSequence<bool>::create({true, false})->description(), "[true, false]");
     static_assert(std::ranges::input_range<const ThreadSafeSequence<int>&>);
-    EXPECT_EQ(std::ranges::count_if(*fromArray, [](int x) { return x > 1; }), 2);
 }
 
-TEST(ThreadSafeSequence, aThreadReadsItsOwnEarlierWritesAndOutOfRangeIndexesReachNothing) {
+TEST(ThreadSafeSequence, aThreadReadsItsOwnWritesOutOfRangeIndexesReachNothingAndPendingWritesKeepIt) {
     auto sequence = ThreadSafeSequence<int>::create({10, 20, 30});
     sequence->append(40);
     EXPECT_EQ(sequence->count(), 4);
@@ -67,6 +64,13 @@ TEST(ThreadSafeSequence, aThreadReadsItsOwnEarlierWritesAndOutOfRangeIndexesReac
     sequence->remove(-1);
     EXPECT_FALSE(changed);
     EXPECT_EQ(contents(*sequence), (std::vector<int>{20, 31, 41}));
+
+    std::weak_ptr<ThreadSafeSequence<int>> weak = sequence;
+    for (int i = 0; i < 100; ++i) {
+        sequence->append(i);
+    }
+    sequence.reset();  // released once its pending writes have run
+    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, std::chrono::seconds(10)));
 }
 
 TEST(ThreadSafeSequence, iterationIsLiveAndEachIteratorHasItsOwnPosition) {
@@ -85,10 +89,9 @@ TEST(ThreadSafeSequence, iterationIsLiveAndEachIteratorHasItsOwnPosition) {
 }
 
 TEST(ThreadSafeSequence, concurrentWritersLoseNothingWhileReadersIterate) {
-    constexpr int writers = 4;
-    constexpr int perWriter = 500;
+    constexpr int writers = 4, perWriter = 500;
     auto sequence = ThreadSafeSequence<int>::create();
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     std::vector<char> sawOwnWrites(writers, 0);
     for (int writer = 0; writer < writers; ++writer) {
         threads.emplace_back([&, writer] {
@@ -108,23 +111,11 @@ TEST(ThreadSafeSequence, concurrentWritersLoseNothingWhileReadersIterate) {
             }
         }
     });
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    threads.clear();  // joins them
     EXPECT_EQ(std::ranges::count(sawOwnWrites, 1), writers);
     auto all = contents(*sequence);
     std::ranges::sort(all);
     std::vector<int> expected(writers * perWriter);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(all, expected);
-}
-
-TEST(ThreadSafeSequence, isReleasedOnceItsPendingWritesHaveRun) {
-    auto sequence = ThreadSafeSequence<std::string>::create();
-    std::weak_ptr<ThreadSafeSequence<std::string>> weak = sequence;
-    for (int i = 0; i < 100; ++i) {
-        sequence->append(std::string(64, 'x'));
-    }
-    sequence.reset();
-    EXPECT_TRUE(orvane::MainLoop::runUntil([&] { return weak.expired(); }, std::chrono::seconds(10)));
 }

@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -19,24 +19,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Records the ids of the blocks that ran.
-class Recorder {
-public:
-    std::function<void()> block(int id) {
-        return [this, id] {
-            const std::lock_guard lock(mutex_);
-            ids_.push_back(id);
-        };
-    }
-    std::vector<int> ids() const {
-        const std::lock_guard lock(mutex_);
-        return ids_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<int> ids_;
-};
+// A block that appends `id` to `ran`; run on one serial queue, read once it is drained.
+std::function<void()> record(std::vector<int>& ran, int id) {
+    return [&ran, id] { ran.push_back(id); };
+}
 
 // A serial queue kept busy until `release` is signalled, so that what the
 // runner submits waits behind it, in order.
@@ -58,44 +44,36 @@ struct HeldQueue {
 TEST(ThrottledRunner, ofABurstOnlyTheLastBlockRunsAndAReplacedBlockIsLetGo) {
     auto runner = ThrottledRunner::create();
     HeldQueue held;
-    Recorder recorder;
+    std::vector<int> ran;
     auto captured = std::make_shared<int>(0);
     std::weak_ptr<int> watch = captured;
     runner->runIgnoringPendingBlocksAfterDelay(
         3600, [captured = std::move(captured)] {}, held.queue);
     EXPECT_TRUE(runner->isPending());
     for (int id = 1; id <= 3; ++id) {  // a shorter later delay replaces a longer one
-        runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(id), held.queue);
+        runner->runIgnoringPendingBlocksAfterDelay(0, record(ran, id), held.queue);
     }
     EXPECT_TRUE(watch.expired()) << "the hour-long block was released when replaced";
-    EXPECT_TRUE(recorder.ids().empty()) << "never inside the call";
+    EXPECT_TRUE(ran.empty()) << "never inside the call";
     held.drain();
-    EXPECT_EQ(recorder.ids(), (std::vector<int>{3}));
+    EXPECT_EQ(ran, (std::vector<int>{3}));
     EXPECT_FALSE(runner->isPending()) << "cleared once the block has run";
 }
 
-TEST(ThrottledRunner, cancelDropsThePendingBlockAndIsHarmlessWhenIdle) {
-    auto runner = ThrottledRunner::create();
-    HeldQueue held;
-    Recorder recorder;
-    runner->cancel();
-    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
-    runner->cancel();
-    EXPECT_FALSE(runner->isPending());
-    held.drain();
-    EXPECT_TRUE(recorder.ids().empty());
-}
-
-TEST(ThrottledRunner, aPendingBlockOutlivesItsRunnerWithoutKeepingItAlive) {
+TEST(ThrottledRunner, cancelDropsThePendingBlockButReleasingTheRunnerDoesNot) {
     auto runner = ThrottledRunner::create();
     std::weak_ptr<ThrottledRunner> weak = runner;
     HeldQueue held;
-    Recorder recorder;
-    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(1), held.queue);
+    std::vector<int> ran;
+    runner->cancel();  // harmless when idle
+    runner->runIgnoringPendingBlocksAfterDelay(0, record(ran, 1), held.queue);
+    runner->cancel();
+    EXPECT_FALSE(runner->isPending());
+    runner->runIgnoringPendingBlocksAfterDelay(0, record(ran, 2), held.queue);
     runner.reset();
-    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(weak.expired()) << "the pending block does not keep its runner";
     held.drain();
-    EXPECT_EQ(recorder.ids(), (std::vector<int>{1}));
+    EXPECT_EQ(ran, (std::vector<int>{2}));
 }
 
 TEST(ThrottledRunner, runsOnTheNamedQueueOrElseOnTheGlobalQueue) {
@@ -119,17 +97,17 @@ TEST(ThrottledRunner, aCallRacingTheClearingStepOfARunningBlockStillRunsItsBlock
     auto queue = DispatchQueue::create("com.orvane.tests.throttled");
     DispatchSemaphore started(0), release(0);
     HeldQueue held;
-    Recorder recorder;
+    std::vector<int> ran;
     auto first = [&] {
         started.signal();
         release.wait();
     };
     runner->runIgnoringPendingBlocksAfterDelay(0, first, queue);
     started.wait();
-    runner->runIgnoringPendingBlocksAfterDelay(0, recorder.block(2), held.queue);
+    runner->runIgnoringPendingBlocksAfterDelay(0, record(ran, 2), held.queue);
     release.signal();
     queue->sync([] {});  // the first block and its clearing step have run
     EXPECT_FALSE(runner->isPending());
     held.drain();
-    EXPECT_EQ(recorder.ids(), (std::vector<int>{2}));
+    EXPECT_EQ(ran, (std::vector<int>{2}));
 }

@@ -22,13 +22,13 @@ TEST(DispatchSemaphore, countsUnitsAndATimedOutWaiterLeavesNoTrace) {
     // The waiters that gave up are gone: nobody is woken, and the unit is kept.
     EXPECT_FALSE(semaphore.signal());
     EXPECT_TRUE(semaphore.wait(0ns));
+    EXPECT_THROW(DispatchSemaphore(-1), std::invalid_argument);
 }
 
 TEST(DispatchSemaphore, countsEverySignalFromOtherThreadsAndWakesTheWaiter) {
     DispatchSemaphore semaphore(0);
-    constexpr int threads = 4;
-    constexpr int signalsEach = 250;
-    std::vector<std::thread> signallers;
+    constexpr int threads = 4, signalsEach = 250;
+    std::vector<std::jthread> signallers;
     for (int i = 0; i < threads; ++i) {
         signallers.emplace_back([&] {
             for (int n = 0; n < signalsEach; ++n) {
@@ -39,14 +39,8 @@ TEST(DispatchSemaphore, countsEverySignalFromOtherThreadsAndWakesTheWaiter) {
     for (int n = 0; n < threads * signalsEach; ++n) {
         ASSERT_TRUE(semaphore.wait(10s));
     }
-    for (auto& signaller : signallers) {
-        signaller.join();
-    }
+    signallers.clear();  // joins them
     EXPECT_FALSE(semaphore.wait(0ns));
-}
-
-TEST(DispatchSemaphore, rejectsANegativeCount) {
-    EXPECT_THROW(DispatchSemaphore(-1), std::invalid_argument);
 }
 
 }  // namespace

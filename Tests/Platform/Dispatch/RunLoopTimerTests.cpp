@@ -37,7 +37,7 @@ TEST(RunLoopTimer, repeatsOnTheMainThreadStartingOneIntervalAfterScheduling) {
     EXPECT_EQ(offThread, 0);
 }
 
-TEST(RunLoopTimer, loopHoldsAScheduledTimerUntilInvalidateReleasesItAndItsAction) {
+TEST(RunLoopTimer, loopHoldsAScheduledTimerUntilInvalidatedAndANonRepeatingOneFiresOnce) {
     auto captured = std::make_shared<int>(0);
     std::weak_ptr<int> weakCaptured = captured;
     int fired = 0;
@@ -62,20 +62,18 @@ TEST(RunLoopTimer, loopHoldsAScheduledTimerUntilInvalidateReleasesItAndItsAction
     const int firedBefore = fired;
     runFor(50ms);
     EXPECT_EQ(fired, firedBefore);
-}
 
-TEST(RunLoopTimer, nonRepeatingTimerFiresOnceAndCannotBeScheduledAgain) {
-    int fired = 0;
-    auto timer = RunLoopTimer::make(0.01, false, [&fired](RunLoopTimer&) { ++fired; });
+    int once = 0;  // a non-repeating timer fires once and cannot be scheduled again
+    auto single = RunLoopTimer::make(0.01, false, [&once](RunLoopTimer&) { ++once; });
     runFor(30ms);
-    EXPECT_EQ(fired, 0) << "an unscheduled timer never fires";
-    EXPECT_TRUE(timer->isValid());
-    timer->scheduleOnMainRunLoop();
-    EXPECT_TRUE(runUntil([&] { return fired == 1; }, 10s));
-    EXPECT_FALSE(timer->isValid());
-    timer->scheduleOnMainRunLoop();
+    EXPECT_EQ(once, 0) << "an unscheduled timer never fires";
+    EXPECT_TRUE(single->isValid());
+    single->scheduleOnMainRunLoop();
+    EXPECT_TRUE(runUntil([&] { return once == 1; }, 10s));
+    EXPECT_FALSE(single->isValid());
+    single->scheduleOnMainRunLoop();
     runFor(40ms);
-    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(once, 1);
 }
 
 }  // namespace
